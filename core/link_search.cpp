@@ -1,0 +1,285 @@
+// The walk over one place: files first, then (with a status control) the
+// program groups below, depth first. In dead-link mode every shortcut met is
+// also tested for a missing target and offered for deletion in WARN_DIALOG.
+//
+// Each level keeps its buffers on the stack. Entries whose path would not fit
+// in 260 bytes are skipped, and a folder that is one of its own ancestors (a
+// junction or link leading back up) is not entered again, so every walk ends.
+#include "link_search.h"
+#include "path_helpers.h"
+#include "shell_folders.h"
+#include "shortcut_files.h"
+#include <shlobj.h>
+
+SweepStateRecord SweepState;
+
+// Identity of a folder on its volume, to tell when a walk comes back to an
+// ancestor through a folder link.
+struct FolderIdentity {
+    DWORD Volume;
+    DWORD IndexHigh;
+    DWORD IndexLow;
+    const FolderIdentity* Parent;
+};
+
+static bool ReadFolderIdentity(const char* folder, FolderIdentity* identity)
+{
+    HANDLE handle = CreateFileA(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool ok = GetFileInformationByHandle(handle, &info) != FALSE;
+    CloseHandle(handle);
+    if (!ok) return false;
+    identity->Volume = info.dwVolumeSerialNumber;
+    identity->IndexHigh = info.nFileIndexHigh;
+    identity->IndexLow = info.nFileIndexLow;
+    return true;
+}
+
+static bool IsAncestor(const FolderIdentity* identity, const FolderIdentity* chain)
+{
+    for (; chain; chain = chain->Parent)
+        if (chain->Volume == identity->Volume && chain->IndexHigh == identity->IndexHigh &&
+            chain->IndexLow == identity->IndexLow)
+            return true;
+    return false;
+}
+
+static bool ShiftIsDown()
+{
+    return (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
+}
+
+// Whether the walk must stop before the next entry; sets StopRequested for Shift.
+static bool MustStop()
+{
+    if (SweepState.StopRequested) {
+        SweepState.StopRequested = 1;
+        return true;
+    }
+    if (ShiftIsDown()) {
+        SweepState.StopRequested = 1;
+        return true;
+    }
+    return false;
+}
+
+static bool IsBrokenTarget(const char* target)
+{
+    if (!target[0]) return false;          // no shortcut, or no file-system target
+    if (target[0] == '\\') return false;   // network path or root of the current drive
+    if (lstrlenA(target) == 3 && target[1] == ':' && target[2] == '\\') return false; // drive root
+    return !IsExistingFile(target) && !IsExistingFolder(target);
+}
+
+static void DeleteBrokenLink(const char* linkPath)
+{
+    // Only a deletion that happened is counted, so the summary never reports
+    // a file as deleted that is still there.
+    if (DeleteFileA(linkPath)) InterlockedIncrement(&SweepState.DeletedCount);
+}
+
+// Counts a broken shortcut and deletes or keeps it as the user says.
+// False when the user cancelled the whole sweep.
+static bool HandleBrokenLink(HWND owner, const char* linkPath)
+{
+    InterlockedIncrement(&SweepState.BrokenCount);
+    if (SweepState.DeleteAll) {
+        DeleteBrokenLink(linkPath);
+        return true;
+    }
+    if (SweepState.KeepAll) return true;
+    switch (ConfirmDeadLink(owner, linkPath)) {
+    case IDYES:
+        DeleteBrokenLink(linkPath);
+        break;
+    case IDC_WARN_DELETE_ALL:
+        SweepState.DeleteAll = 1;
+        DeleteBrokenLink(linkPath);
+        break;
+    case IDC_WARN_KEEP_ALL:
+        SweepState.KeepAll = 1;
+        break;
+    case IDCANCEL:
+        SweepState.StopRequested = 1;
+        return false;
+    default: // No, or the dialog could not be shown
+        break;
+    }
+    return true;
+}
+
+static void LookUpSpecialFolders(HWND owner, char special[4][MAX_PATH])
+{
+    static const int csidls[4] = {CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTUP};
+    for (int i = 0; i < 4; ++i) {
+        special[i][0] = '\0';
+        GetSpecialFolderPath(owner, special[i], csidls[i]);
+    }
+}
+
+static bool IsSpecialFolder(const char* path, char special[4][MAX_PATH])
+{
+    for (int i = 0; i < 4; ++i)
+        if (special[i][0] && lstrcmpiA(path, special[i]) == 0) return true;
+    return false;
+}
+
+// Pass 1: the folder's own files. Returns true on a match.
+static bool SearchFilesIn(HWND owner, char* foundLinkPath, const char* folder, const char* target, int statusControl)
+{
+    char pattern[MAX_PATH];
+    if (!ComposePath(pattern, sizeof pattern, folder, "\\*.*")) return false;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE) return false;
+
+    bool found = false;
+    do {
+        if (MustStop()) break;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        char entryPath[MAX_PATH];
+        if (!ComposePath(entryPath, sizeof entryPath, folder, "\\", entry.cFileName)) continue;
+        char linkTarget[MAX_PATH];
+        linkTarget[0] = '\0';
+        ReadLinkTarget(owner, entryPath, linkTarget, nullptr, nullptr);
+
+        if (SweepState.DeadLinkMode && IsBrokenTarget(linkTarget) && !HandleBrokenLink(owner, entryPath)) break;
+
+        if (target && *target && lstrcmpiA(linkTarget, target) == 0) {
+            lstrcpynA(foundLinkPath, entryPath, MAX_PATH);
+            if (statusControl && !SweepState.FirstGroupFolder[0])
+                lstrcpynA(SweepState.FirstGroupFolder, folder, MAX_PATH);
+            found = true;
+            if (!SweepState.DeadLinkMode) break;
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return found;
+}
+
+static int SearchFolderWithin(HWND owner, char* foundLinkPath, const char* folder, const char* target,
+                              int statusControl, const FolderIdentity* ancestors);
+
+// Pass 2: the program groups below the folder. Returns true on a match.
+static bool SearchGroupsIn(HWND owner, char* foundLinkPath, const char* folder, const char* target,
+                           int statusControl, const FolderIdentity* self)
+{
+    char special[4][MAX_PATH];
+    LookUpSpecialFolders(owner, special);
+
+    char pattern[MAX_PATH];
+    if (!ComposePath(pattern, sizeof pattern, folder, "\\*.*")) return false;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE) return false;
+
+    bool found = false;
+    do {
+        if (MustStop()) break;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == '.') continue;
+        char groupPath[MAX_PATH];
+        if (!ComposePath(groupPath, sizeof groupPath, folder, "\\", entry.cFileName)) continue;
+        if (IsSpecialFolder(groupPath, special)) continue;
+
+        char status[MAX_PATH + 32];
+        wsprintfA(status, "%s グループを検索中", entry.cFileName);
+        SetDlgItemTextA(owner, statusControl, status);
+
+        if (SearchFolderWithin(owner, foundLinkPath, groupPath, target, statusControl, self)) {
+            found = true;
+            if (!SweepState.DeadLinkMode) break;
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return found;
+}
+
+static void ReportGroup(HWND owner, int statusControl)
+{
+    SetDlgItemTextA(owner, statusControl, "");
+    int rootLength = lstrlenA(SweepState.SearchRoot);
+    if (lstrlenA(SweepState.FirstGroupFolder) > rootLength)
+        SetDlgItemTextA(owner, statusControl, SweepState.FirstGroupFolder + rootLength + 1);
+}
+
+static int SearchFolderWithin(HWND owner, char* foundLinkPath, const char* folder, const char* target,
+                              int statusControl, const FolderIdentity* ancestors)
+{
+    if (SweepState.Depth == 0) {
+        lstrcpynA(SweepState.SearchRoot, folder, MAX_PATH);
+        SweepState.FirstGroupFolder[0] = '\0';
+    }
+    ++SweepState.Depth;
+    foundLinkPath[0] = '\0';
+
+    FolderIdentity self = {0, 0, 0, ancestors};
+    bool known = ReadFolderIdentity(folder, &self);
+    bool found = false;
+    if (!(known && IsAncestor(&self, ancestors))) {
+        found = SearchFilesIn(owner, foundLinkPath, folder, target, statusControl);
+        bool descend = statusControl && (SweepState.DeadLinkMode || (!found && !SweepState.StopRequested));
+        if (descend && SearchGroupsIn(owner, foundLinkPath, folder, target, statusControl, known ? &self : ancestors))
+            found = true;
+    }
+
+    --SweepState.Depth;
+    if (found && statusControl && SweepState.Depth == 0) ReportGroup(owner, statusControl);
+    return found ? 1 : 0;
+}
+
+int SearchFolderForLink(HWND owner, char* foundLinkPath, const char* folder, const char* target, int statusControl)
+{
+    return SearchFolderWithin(owner, foundLinkPath, folder, target, statusControl, nullptr);
+}
+
+int FindLinkInLocation(HWND owner, char* foundLinkPath, const char* target, const char* shellFolderValue,
+                       const char* suffixOrFolder, int statusControl)
+{
+    char root[MAX_PATH];
+    if (shellFolderValue) {
+        if (!ReadShellFolder(root, sizeof root, shellFolderValue)) return 0;
+        if (suffixOrFolder && !ComposePath(root, sizeof root, root, suffixOrFolder)) return 0;
+    } else {
+        if (!suffixOrFolder || !ComposePath(root, sizeof root, suffixOrFolder, nullptr)) return 0;
+    }
+    // One apartment for the whole walk makes each file's own COM set-up a
+    // nested, nearly free one.
+    HRESULT comStatus = CoInitialize(nullptr);
+    char found[MAX_PATH];
+    found[0] = '\0';
+    int result = SearchFolderForLink(owner, found, root, target, statusControl) ? 1 : 0;
+    if (SUCCEEDED(comStatus)) CoUninitialize();
+    lstrcpynA(foundLinkPath, found, MAX_PATH);
+    return result;
+}
+
+static INT_PTR CALLBACK WarnDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        SetDlgItemTextA(dialog, IDC_WARN_PATH, (const char*)lParam);
+        SetFocus(GetDlgItem(dialog, IDYES));
+        return FALSE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDCANCEL:
+        case IDYES:
+        case IDNO:
+        case IDC_WARN_KEEP_ALL:
+        case IDC_WARN_DELETE_ALL:
+            EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+int ConfirmDeadLink(HWND owner, const char* linkPath)
+{
+    if (!linkPath) return 0;
+    HINSTANCE instance = owner ? (HINSTANCE)GetWindowLongPtrA(owner, GWLP_HINSTANCE) : GetModuleHandleA(nullptr);
+    return (int)DialogBoxParamA(instance, "WARN_DIALOG", owner, WarnDialogProc, (LPARAM)linkPath);
+}

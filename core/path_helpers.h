@@ -1,0 +1,32 @@
+// Lead-byte-aware text and path operations shared by both programs.
+// Every text is a NUL-terminated multibyte string in the ANSI code page; on
+// code page 932 the trail byte of a two-byte character can equal '\\', so no
+// search here ever compares a trail byte.
+#pragma once
+#include <windows.h>
+
+const int PathBufferSize = MAX_PATH; // 260 bytes, terminator included
+
+bool IsLeadByte(unsigned char byte);
+
+const char* FindLastChar(const char* text, char ch);
+char* FindLastChar(char* text, char ch);
+const char* FindFirstChar(const char* text, char ch);
+char* FindFirstChar(char* text, char ch);
+int LastCharIndex(const char* text, char ch);
+
+BOOL IsExistingFolder(const char* path);
+BOOL IsExistingFile(const char* path);
+BOOL StripEnclosingQuotes(char* text);
+BOOL HasPrefix(const char* text, const char* prefix);
+BOOL ParentFolderOf(char* folder, const char* path);
+// Derives a shortcut's base name from the target: the last component, with
+// ".exe" cut off and any other last dot turned into '_'. `output` holds 260 bytes.
+BOOL MakeLinkName(char* output, const char* target);
+void SplitFolderAndName(const char* path, char* folder, char* name);
+
+// Bounded composition: copies `a` then `b` (and `c`) into `output` of `size`
+// bytes. False, with `output` left empty, when the whole text does not fit;
+// a path is never cut short into a different path.
+BOOL ComposePath(char* output, int size, const char* a, const char* b, const char* c = nullptr,
+                 const char* d = nullptr);

@@ -1,0 +1,113 @@
+// Shortcut files through CLSID_ShellLink. Every call brackets its own COM use,
+// so no interface pointer outlives a call or crosses a thread. A caller that
+// reads many files keeps an apartment open around them, which makes the
+// per-file initialisation a cheap nested one.
+#include "shortcut_files.h"
+#include "path_helpers.h"
+#include "shell_folders.h"
+#include <shlobj.h>
+#include <objidl.h>
+
+static bool ToWide(const char* text, WCHAR* wide)
+{
+    return MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH) != 0;
+}
+
+HRESULT ReadLinkTarget(HWND owner, const char* linkPath, char* target, char* arguments, char* workingFolder)
+{
+    if (!linkPath || !*linkPath) return 0;
+    if (target) target[0] = '\0';
+    if (arguments) arguments[0] = '\0';
+    if (workingFolder) workingFolder[0] = '\0';
+
+    HRESULT comStatus = CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    HRESULT status = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link);
+    if (SUCCEEDED(status)) {
+        IPersistFile* file = nullptr;
+        status = link->QueryInterface(IID_IPersistFile, (void**)&file);
+        if (SUCCEEDED(status)) {
+            WCHAR widePath[MAX_PATH];
+            status = ToWide(linkPath, widePath) ? file->Load(widePath, STGM_READ) : E_INVALIDARG;
+            if (SUCCEEDED(status)) {
+                // No user interface, and a 1 ms time-out in the high word.
+                status = link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_ANY_MATCH, 1));
+                if (SUCCEEDED(status)) {
+                    WIN32_FIND_DATAA findData;
+                    if (target) status = link->GetPath(target, MAX_PATH, &findData, SLGP_UNCPRIORITY);
+                    if (arguments) status = link->GetArguments(arguments, MAX_PATH);
+                    if (workingFolder) status = link->GetWorkingDirectory(workingFolder, MAX_PATH);
+                }
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(comStatus)) CoUninitialize();
+    return status;
+}
+
+HRESULT WriteLink(const char* target, const char* linkPath, const char* description, WorkingFolderMode mode)
+{
+    char folder[MAX_PATH];
+    if (mode == WithWorkingFolder) SplitFolderAndName(target, folder, nullptr);
+
+    HRESULT comStatus = CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    HRESULT status = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link);
+    if (SUCCEEDED(status)) {
+        link->SetPath(target);
+        link->SetDescription(description ? description : "");
+        if (mode == WithWorkingFolder) link->SetWorkingDirectory(folder);
+        IPersistFile* file = nullptr;
+        status = link->QueryInterface(IID_IPersistFile, (void**)&file);
+        if (SUCCEEDED(status)) {
+            WCHAR widePath[MAX_PATH];
+            status = ToWide(linkPath, widePath) ? file->Save(widePath, TRUE) : E_INVALIDARG;
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(comStatus)) CoUninitialize();
+    return status;
+}
+
+// Saves the shortcut beside its final name and moves it into place only after
+// the save succeeded, so a failed save never costs the user the old shortcut.
+static BOOL SaveThenReplace(const char* target, const char* linkPath, const char* description, WorkingFolderMode mode)
+{
+    char folder[MAX_PATH];
+    lstrcpynA(folder, linkPath, sizeof folder);
+    char* backslash = FindLastChar(folder, '\\');
+    if (backslash) *backslash = '\0';
+
+    char temporary[MAX_PATH];
+    if (!backslash || lstrlenA(folder) + 14 >= MAX_PATH || !GetTempFileNameA(folder, "lnk", 0, temporary)) {
+        // No room for a name beside it: save straight over the old file.
+        return SUCCEEDED(WriteLink(target, linkPath, description, mode));
+    }
+    if (FAILED(WriteLink(target, temporary, description, mode))) {
+        DeleteFileA(temporary);
+        return FALSE;
+    }
+    if (MoveFileExA(temporary, linkPath, MOVEFILE_REPLACE_EXISTING)) return TRUE;
+    // A read-only shortcut of that name: clear the attribute and try once more.
+    DWORD attributes = GetFileAttributesA(linkPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        (attributes & FILE_ATTRIBUTE_READONLY)) {
+        SetFileAttributesA(linkPath, attributes & ~FILE_ATTRIBUTE_READONLY);
+        if (MoveFileExA(temporary, linkPath, MOVEFILE_REPLACE_EXISTING)) return TRUE;
+        SetFileAttributesA(linkPath, attributes);
+    }
+    DeleteFileA(temporary);
+    return FALSE;
+}
+
+BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPathOrFolder, const char* linkName,
+                  const char* description, WorkingFolderMode mode)
+{
+    char linkPath[MAX_PATH];
+    if (!BuildLinkPath(linkPath, valueName, subPathOrFolder, linkName)) return FALSE;
+    if (IsExistingFolder(linkPath)) return FALSE; // a folder of that name is never touched
+    return SaveThenReplace(target, linkPath, description, mode);
+}

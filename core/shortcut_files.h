@@ -1,0 +1,18 @@
+// Reading and writing shortcut files through the shell link object, and
+// putting a fresh shortcut into a place.
+#pragma once
+#include <windows.h>
+
+// The main program's shortcuts carry the target's folder as working folder;
+// the installer's carry none.
+enum WorkingFolderMode { WithWorkingFolder, WithoutWorkingFolder };
+
+// Every output given is 260 bytes and is emptied first; a file that cannot be
+// loaded or resolved as a shortcut leaves the target empty.
+HRESULT ReadLinkTarget(HWND owner, const char* linkPath, char* target, char* arguments, char* workingFolder);
+HRESULT WriteLink(const char* target, const char* linkPath, const char* description,
+                  WorkingFolderMode mode = WithWorkingFolder);
+// True when the shortcut was written. A shortcut of the same name that stood
+// there before is replaced only once the new one has been saved.
+BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPathOrFolder, const char* linkName,
+                  const char* description, WorkingFolderMode mode = WithWorkingFolder);

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Creates the project's Wine prefix once, and starts or stops its wineserver.
+#   wine-prefix.sh init    create the prefix (once) and apply its settings
+#   wine-prefix.sh start   start a persistent wineserver and warm it up
+#   wine-prefix.sh stop    stop the wineserver and wait for it
+# Long-lived Wine processes must be started here, with every stdio stream sent
+# to /dev/null: one started by a test inherits ctest's pipe and hangs ctest.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
+
+apply_settings() {
+    local reg="$WINEPREFIX/pathwick-settings.reg"
+    # A virtual desktop gives dialogs a frame under a bare X server; the
+    # template font is substituted by an installed Japanese font.
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="800x600"' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' '"ＭＳ Ｐゴシック"="IPAPGothic"' \
+        '"ＭＳ ゴシック"="IPAGothic"' '"MS UI Gothic"="IPAPGothic"' '' \
+        '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]' \
+        '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"MS UI Gothic"="IPAPGothic"' '' \
+        | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
+    quiet wine64 reg import "$(winepath -w "$reg" 2>/dev/null || echo "$reg")" || quiet wine64 reg import "$reg"
+}
+
+init() {
+    [ -f "$WINEPREFIX/.pathwick-ready" ] && return 0
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    quiet wineserver -p
+    quiet wine64 wineboot -i
+    # A fresh prefix links Desktop, Documents, ... to the Unix home folder:
+    # make them real folders inside the prefix.
+    for d in "$WINEPREFIX"/drive_c/users/*/*; do
+        if [ -L "$d" ]; then rm "$d"; mkdir "$d"; fi
+    done
+    apply_settings
+    # Every shortcut save would start the menu builder and wait for it.
+    local mb="$WINEPREFIX/drive_c/windows/system32/winemenubuilder.exe"
+    [ -f "$mb" ] && mv "$mb" "$mb.off"
+    quiet wineserver -k || true
+    quiet wineserver -w || true
+    touch "$WINEPREFIX/.pathwick-ready"
+}
+
+start() {
+    init
+    quiet wineserver -p
+    quiet wine64 rundll32.exe user32.dll,GetDesktopWindow || true
+}
+
+stop() {
+    quiet wineserver -k || true
+    quiet wineserver -w || true
+}
+
+"${1:-start}"
