@@ -1,0 +1,495 @@
+// The main working dialog. It never searches itself: it asks the scan thread
+// for a scan, and while one runs it refuses every command but stop, close and
+// the two user-folder buttons. Creating and deleting run here, one place per
+// click, and report in the status line.
+#include "link_dialog.h"
+#include "about_box.h"
+#include "app_state.h"
+#include "link_removal.h"
+#include "link_search.h"
+#include "path_helpers.h"
+#include "resource.h"
+#include "scan_thread.h"
+#include "shell_folders.h"
+#include "shortcut_files.h"
+#include <shlobj.h>
+#include <shellapi.h>
+
+const COLORREF StatusColour = RGB(0x40, 0x70, 0xE0);
+const char TickPlacesText[] = "%s へのショートカットを作成したい項目にチェックしてください";
+
+struct PlaceRow {
+    int BoxId;
+    const char* ValueName;
+    int GroupBox;           // 0: the place has no groups
+    const char* Question;   // asked before creating with an empty group
+};
+
+static const PlaceRow Places[11] = {
+    {IDC_PLACE_DESKTOP, "Desktop", 0, nullptr},
+    {IDC_PLACE_STARTUP, "Startup", 0, nullptr},
+    {IDC_PLACE_STARTMENU, "Start Menu", IDC_GROUP_STARTMENU,
+     "%s をグループ名なしでスタートメニューに登録してよろしいですか？"},
+    {IDC_PLACE_PROGRAMS, "Programs", IDC_GROUP_PROGRAMS, "%s をグループ名なしでプログラムに登録してよろしいですか？"},
+    {IDC_PLACE_QUICKLAUNCH, "AppData", 0, nullptr},
+    {IDC_PLACE_SENDTO, "SendTo", 0, nullptr},
+    {IDC_PLACE_C_DESKTOP, "Common Desktop", 0, nullptr},
+    {IDC_PLACE_C_STARTUP, "Common Startup", 0, nullptr},
+    {IDC_PLACE_C_STARTMENU, "Common Start Menu", IDC_GROUP_C_STARTMENU,
+     "%s をグループ名なしでスタートメニュー（ＡｌｌＵｓｅｒ）に登録してよろしいですか？"},
+    {IDC_PLACE_C_PROGRAMS, "Common Programs", IDC_GROUP_C_PROGRAMS,
+     "%s をグループ名なしでプログラム（ＡｌｌＵｓｅｒ）に登録してよろしいですか？"},
+    {IDC_PLACE_USERFOLDER, nullptr, 0, nullptr},
+};
+
+static WNDPROC SavedEditProc;
+static bool DropRegistered;
+
+static bool ScanRunning()
+{
+    return AppState.ScanThreadHandle != nullptr;
+}
+
+// The one place that decides which commands a running scan refuses.
+static bool CommandAllowed(int id)
+{
+    if (!ScanRunning()) return true;
+    switch (id) {
+    case IDOK:
+    case IDCANCEL:
+    case IDC_STOP:
+    case IDC_OPEN_USERFOLDER:
+    case IDC_BROWSE_USERFOLDER:
+        return true;
+    default:
+        return false;
+    }
+}
+
+static int Ask(HWND owner, const char* text, UINT flags)
+{
+    return MessageBoxA(owner, text, "Pathwick", flags | MB_SETFOREGROUND);
+}
+
+static void ReadBox(HWND dialog, int id, char* output)
+{
+    GetDlgItemTextA(dialog, id, output, MAX_PATH);
+}
+
+static void RepaintWhole(HWND dialog)
+{
+    InvalidateRect(dialog, nullptr, TRUE);
+}
+
+void SetLinkNameFromTarget()
+{
+    if (!MakeLinkName(AppState.LinkName, AppState.TargetPath))
+        lstrcpynA(AppState.LinkName, AppState.TargetPath, MAX_PATH);
+}
+
+static void ShowTickPlacesText(HWND dialog)
+{
+    char text[MAX_PATH + 128];
+    wsprintfA(text, TickPlacesText, AppState.LinkName);
+    SetDlgItemTextA(dialog, IDC_STATUS, text);
+}
+
+static void ShowTargetAndName(HWND dialog)
+{
+    SetLinkNameFromTarget();
+    SetDlgItemTextA(dialog, IDC_LINKNAME, AppState.LinkName);
+    SetDlgItemTextA(dialog, IDC_TARGET, AppState.TargetPath);
+}
+
+void ClearGroupEdits(HWND dialog)
+{
+    SetDlgItemTextA(dialog, IDC_GROUP_STARTMENU, "");
+    SetDlgItemTextA(dialog, IDC_GROUP_PROGRAMS, "");
+    SetDlgItemTextA(dialog, IDC_GROUP_C_STARTMENU, "");
+    SetDlgItemTextA(dialog, IDC_GROUP_C_PROGRAMS, "");
+}
+
+HICON GetFileIcon(const char* path)
+{
+    SHFILEINFOA info = {};
+    if (!SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_ICON)) return nullptr;
+    return info.hIcon;
+}
+
+BOOL ChooseTargetFile(HWND owner, char* path)
+{
+    OPENFILENAMEA request = {};
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    request.hwndOwner = owner;
+    request.lpstrFilter = "All Files (*.*)\0*.*\0";
+    request.nFilterIndex = 1;
+    request.lpstrFile = path;
+    request.nMaxFile = MAX_PATH;
+    request.lpstrTitle = " ファイルの選択  （ファイル選択後“開く”をクリック）";
+    request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    return GetOpenFileNameA(&request);
+}
+
+static int CALLBACK ChooseFolderCallback(HWND browser, UINT message, LPARAM, LPARAM data)
+{
+    if (message == BFFM_INITIALIZED && data) SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
+    return 0;
+}
+
+BOOL ChooseFolder(HWND owner, char* path)
+{
+    // The browser is a COM client: it needs an apartment on this thread.
+    HRESULT comStatus = CoInitialize(nullptr);
+    BROWSEINFOA request = {};
+    request.hwndOwner = owner;
+    request.pszDisplayName = path;
+    request.lpszTitle = "登録するフォルダを指定してください";
+    request.ulFlags = BIF_RETURNONLYFSDIRS;
+    request.lpfn = ChooseFolderCallback;
+    request.lParam = (LPARAM)path;
+    LPITEMIDLIST items = SHBrowseForFolderA(&request);
+    BOOL chosen = FALSE;
+    if (items) {
+        SHGetPathFromIDListA(items, path);
+        CoTaskMemFree(items);
+        chosen = TRUE;
+    } else {
+        path[0] = '\0';
+    }
+    if (SUCCEEDED(comStatus)) CoUninitialize();
+    return chosen;
+}
+
+// The group text as the core expects it: a leading backslash, or empty.
+static void ReadGroupText(HWND dialog, int groupBox, char* output)
+{
+    output[0] = '\0';
+    char group[MAX_PATH - 1];
+    GetDlgItemTextA(dialog, groupBox, group, sizeof group);
+    if (group[0]) ComposePath(output, MAX_PATH, "\\", group);
+}
+
+static void ComposeToggleMessage(char* text, bool created, bool ok, const char* valueName, const char* thirdArgument,
+                                 const char* groupShown, const char* name)
+{
+    char display[100];
+    const char* place = thirdArgument ? thirdArgument : "";
+    if (valueName) {
+        if (!LocationDisplayName(display, sizeof display, valueName)) {
+            text[0] = '\0';
+            return;
+        }
+        place = display;
+    }
+    if (groupShown[0]) {
+        const char* format = ok ? (created ? "%s %s グループに %s へのショートカットを作成しました"
+                                           : "%s %s グループの %s へのショートカットを削除しました")
+                                : (created ? "%s %s グループに %s へのショートカットを作成できませんでした"
+                                           : "%s %s グループの %s へのショートカットを削除できませんでした");
+        wsprintfA(text, format, place, groupShown + 1, name);
+    } else {
+        const char* format = ok ? (created ? "%s 内に %s へのショートカットを作成しました"
+                                           : "%s 内の %s へのショートカットを削除しました")
+                                : (created ? "%s 内に %s へのショートカットを作成できませんでした"
+                                           : "%s 内の %s へのショートカットを削除できませんでした");
+        wsprintfA(text, format, place, name);
+    }
+}
+
+void ToggleLocation(HWND dialog, int boxId, const char* valueName, const char* thirdArgument, const char* target,
+                    const char* linkName, const char* description)
+{
+    char name[MAX_PATH];
+    if (!MakeLinkName(name, target)) lstrcpynA(name, target, sizeof name);
+    char groupShown[MAX_PATH] = "";
+    if (!(valueName && lstrcmpA(valueName, "AppData") == 0) && thirdArgument)
+        lstrcpynA(groupShown, thirdArgument, sizeof groupShown);
+
+    bool wasTicked = SendDlgItemMessageA(dialog, boxId, BM_GETCHECK, 0, 0) != BST_UNCHECKED;
+    BOOL ok;
+    if (wasTicked) {
+        SendDlgItemMessageA(dialog, boxId, BM_SETCHECK, BST_UNCHECKED, 0);
+        // A stop pressed earlier must not make this search end before it
+        // starts; only Shift held now stops it.
+        SweepState.StopRequested = 0;
+        ok = DeleteLinkFrom(dialog, target, valueName, thirdArgument);
+    } else {
+        SendDlgItemMessageA(dialog, boxId, BM_SETCHECK, BST_CHECKED, 0);
+        ok = CreateLinkIn(target, valueName, thirdArgument, linkName, description);
+    }
+    // A failure must not look like success: the tick goes back and the
+    // status line says what did not happen.
+    if (!ok) SendDlgItemMessageA(dialog, boxId, BM_SETCHECK, wasTicked ? BST_CHECKED : BST_UNCHECKED, 0);
+
+    char text[1024];
+    ComposeToggleMessage(text, !wasTicked, ok != FALSE, valueName, thirdArgument, groupShown, name);
+    if (text[0]) SetDlgItemTextA(dialog, IDC_STATUS, text);
+}
+
+static void OnPlaceClicked(HWND dialog, const PlaceRow& place)
+{
+    char description[MAX_PATH];
+    ReadBox(dialog, IDC_TARGET, AppState.TargetPath);
+    ReadBox(dialog, IDC_LINKNAME, AppState.LinkName);
+    ReadBox(dialog, IDC_DESCRIPTION, description);
+
+    char thirdArgument[MAX_PATH] = "";
+    const char* third = nullptr;
+    if (place.GroupBox) {
+        ReadGroupText(dialog, place.GroupBox, thirdArgument);
+        third = thirdArgument;
+    } else if (place.BoxId == IDC_PLACE_QUICKLAUNCH) {
+        third = QuickLaunchSubPath;
+    } else if (place.BoxId == IDC_PLACE_USERFOLDER) {
+        ReadBox(dialog, IDC_USERFOLDER, thirdArgument);
+        SetUserFolder(thirdArgument);
+        third = thirdArgument;
+    }
+
+    bool creating = SendDlgItemMessageA(dialog, place.BoxId, BM_GETCHECK, 0, 0) == BST_UNCHECKED;
+    if (place.GroupBox && creating && !thirdArgument[0]) {
+        char question[MAX_PATH + 128];
+        wsprintfA(question, place.Question, AppState.LinkName);
+        if (Ask(dialog, question, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            SendDlgItemMessageA(dialog, place.BoxId, BM_SETCHECK, BST_UNCHECKED, 0);
+            RepaintWhole(dialog);
+            return;
+        }
+    }
+    ToggleLocation(dialog, place.BoxId, place.ValueName, third, AppState.TargetPath, AppState.LinkName, description);
+    if (place.GroupBox) RepaintWhole(dialog);
+}
+
+static void CloseLinkDialog(HWND dialog)
+{
+    if (RequestCloseAfterScan()) return; // the scan thread closes us when it has ended
+    SetWindowLongPtrA(GetDlgItem(dialog, IDC_TARGET), GWLP_WNDPROC, (LONG_PTR)SavedEditProc);
+    EndDialog(dialog, 0);
+}
+
+static void SearchAgain(HWND dialog)
+{
+    char text[MAX_PATH];
+    ReadBox(dialog, IDC_TARGET, text);
+    if (!text[0]) {
+        Ask(dialog, "ファイル名またはフォルダ名を指定してください", MB_ICONINFORMATION);
+        return;
+    }
+    lstrcpynA(AppState.TargetPath, text, MAX_PATH);
+    SetLinkNameFromTarget();
+    SetDlgItemTextA(dialog, IDC_LINKNAME, AppState.LinkName);
+    char folder[MAX_PATH];
+    ReadBox(dialog, IDC_USERFOLDER, folder);
+    SetUserFolder(folder);
+    SweepState.DeadLinkMode = 0;
+    PostMessageA(dialog, WM_APP_START_SCAN, 0, 0);
+}
+
+static void ChooseTarget(HWND dialog, bool folderWanted)
+{
+    char buffer[MAX_PATH];
+    ReadBox(dialog, IDC_TARGET, buffer);
+    BOOL chosen;
+    if (folderWanted) {
+        char* backslash = FindLastChar(buffer, '\\');
+        if (backslash) *backslash = '\0';
+        chosen = ChooseFolder(dialog, buffer);
+    } else {
+        chosen = ChooseTargetFile(dialog, buffer);
+    }
+    if (chosen) {
+        lstrcpynA(AppState.TargetPath, buffer, MAX_PATH);
+        UncheckAllLocations(dialog);
+        ClearGroupEdits(dialog);
+    }
+    ShowTargetAndName(dialog);
+    RepaintWhole(dialog);
+}
+
+static void StartDeadLinkCheck(HWND dialog)
+{
+    AppState.TargetPath[0] = '\0';
+    AppState.LinkName[0] = '\0';
+    SetDlgItemTextA(dialog, IDC_LINKNAME, "");
+    SetDlgItemTextA(dialog, IDC_TARGET, "");
+    SweepState.DeadLinkMode = 1;
+    PostMessageA(dialog, WM_APP_START_SCAN, 0, 0);
+    RepaintWhole(dialog);
+}
+
+static void OpenApplicationFolder(HWND dialog)
+{
+    char text[MAX_PATH];
+    ReadBox(dialog, IDC_TARGET, text);
+    if (IsExistingFile(text)) {
+        char folder[MAX_PATH];
+        if (ParentFolderOf(folder, text))
+            ShellExecuteA(dialog, KeyIsDown(VK_CONTROL) ? "explore" : "open", folder, nullptr, nullptr, SW_SHOWNORMAL);
+        else
+            Ask(dialog, "フォルダ名が取得できませんでした", MB_ICONINFORMATION);
+    } else if (IsExistingFolder(text)) {
+        ShellExecuteA(dialog, "open", text, nullptr, nullptr, SW_SHOWNORMAL);
+    } else {
+        Ask(dialog, "フルパスファイル名を指定してください", MB_ICONINFORMATION);
+    }
+}
+
+static void OpenHelp(HWND dialog)
+{
+    if (IsExistingFile(AppState.HelpFilePath))
+        ShellExecuteA(dialog, "open", AppState.HelpFilePath, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+static void OpenUserFolder(HWND dialog)
+{
+    char folder[MAX_PATH];
+    ReadBox(dialog, IDC_USERFOLDER, folder);
+    SetUserFolder(folder);
+    ShellExecuteA(dialog, KeyIsDown(VK_CONTROL) ? "explore" : "open", folder, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+static void BrowseUserFolder(HWND dialog)
+{
+    // The browser works on a copy: a cancel keeps the folder the user had.
+    char folder[MAX_PATH];
+    CopyUserFolder(folder);
+    if (ChooseFolder(dialog, folder)) SetUserFolder(folder);
+    CopyUserFolder(folder);
+    SetDlgItemTextA(dialog, IDC_USERFOLDER, folder);
+}
+
+static void InitLinkDialog(HWND dialog)
+{
+    DropRegistered = false;
+    AppState.CloseAfterScan = 0;
+    SavedEditProc = (WNDPROC)SetWindowLongPtrA(GetDlgItem(dialog, IDC_TARGET), GWLP_WNDPROC, (LONG_PTR)TargetEditProc);
+
+    char caption[64];
+    wsprintfA(caption, " Pathwick %s", "Ver 1.50");
+    SetWindowTextA(dialog, caption);
+    ShowTargetAndName(dialog);
+    if (AppState.ScanOnOpen) {
+        SweepState.DeadLinkMode = 0;
+        PostMessageA(dialog, WM_APP_START_SCAN, 0, 0);
+    } else {
+        ShowTickPlacesText(dialog);
+    }
+    if (!IsExistingFile(AppState.HelpFilePath)) EnableWindow(GetDlgItem(dialog, IDC_HELP_BUTTON), FALSE);
+    if (UserFolderExists()) {
+        char folder[MAX_PATH];
+        CopyUserFolder(folder);
+        SetDlgItemTextA(dialog, IDC_USERFOLDER, folder);
+    }
+}
+
+static void PaintLinkDialog(HWND dialog)
+{
+    PAINTSTRUCT paint;
+    HDC context = BeginPaint(dialog, &paint);
+    RECT client;
+    GetClientRect(dialog, &client);
+    char path[MAX_PATH];
+    ReadBox(dialog, IDC_TARGET, path);
+    if (!path[0]) lstrcpynA(path, AppState.ModulePath, sizeof path);
+    HICON icon = GetFileIcon(path);
+    if (icon) {
+        DrawIconEx(context, client.right * 5 / 100, client.bottom * 3 / 100, icon, GetSystemMetrics(SM_CXICON),
+                   GetSystemMetrics(SM_CYICON), 0, nullptr, DI_NORMAL);
+        DestroyIcon(icon);
+    }
+    if (!ScanRunning()) PostMessageA(dialog, WM_APP_PAINT_MARKS, 0, 0);
+    EndPaint(dialog, &paint);
+}
+
+static INT_PTR OnCommand(HWND dialog, int id)
+{
+    if (!CommandAllowed(id)) return FALSE;
+    if (id >= IDC_PLACE_DESKTOP && id <= IDC_PLACE_USERFOLDER) {
+        OnPlaceClicked(dialog, Places[id - IDC_PLACE_DESKTOP]);
+        return TRUE;
+    }
+    switch (id) {
+    case IDOK:
+    case IDCANCEL: CloseLinkDialog(dialog); break;
+    case IDC_SEARCH_AGAIN: SearchAgain(dialog); break;
+    case IDC_CHOOSE_FILE: ChooseTarget(dialog, false); break;
+    case IDC_CHOOSE_FOLDER: ChooseTarget(dialog, true); break;
+    case IDC_HELP_BUTTON: OpenHelp(dialog); break;
+    case IDC_DEADLINK_CHECK: StartDeadLinkCheck(dialog); break;
+    case IDC_OPEN_APP_FOLDER: OpenApplicationFolder(dialog); break;
+    case IDC_ABOUT_BUTTON: ShowAboutBox(dialog); break;
+    case IDC_STOP: SweepState.StopRequested = 1; break;
+    case IDC_OPEN_USERFOLDER: OpenUserFolder(dialog); break;
+    case IDC_BROWSE_USERFOLDER: BrowseUserFolder(dialog); break;
+    default: return FALSE;
+    }
+    return TRUE;
+}
+
+INT_PTR CALLBACK LinkDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitLinkDialog(dialog);
+        return TRUE;
+    case WM_PAINT:
+        PaintLinkDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        return OnCommand(dialog, LOWORD(wParam));
+    case WM_CTLCOLORSTATIC:
+        if (GetDlgCtrlID((HWND)lParam) != IDC_STATUS) return FALSE;
+        SetTextColor((HDC)wParam, StatusColour);
+        SetBkMode((HDC)wParam, TRANSPARENT);
+        return (INT_PTR)GetSysColorBrush(COLOR_BTNFACE);
+    default:
+        if (message == WM_APP_START_SCAN) {
+            if (!KeyIsDown(VK_SHIFT) && !ScanRunning()) StartScan(dialog);
+            return TRUE;
+        }
+        if (message == WM_APP_PAINT_MARKS) {
+            PaintProgressMarks(dialog, ScanStageAllDone);
+            return TRUE;
+        }
+        return FALSE;
+    }
+}
+
+static void TakeDroppedTarget(HWND edit, HDROP drop)
+{
+    char path[MAX_PATH] = "";
+    DragQueryFileA(drop, 0, path, sizeof path);
+    const char* dot = FindLastChar(path, '.');
+    if (dot && lstrcmpiA(dot + 1, "lnk") == 0) {
+        char linkPath[MAX_PATH];
+        lstrcpynA(linkPath, path, sizeof linkPath);
+        ReadLinkTarget(edit, linkPath, path, nullptr, nullptr);
+    }
+    if (!IsExistingFile(path) && !IsExistingFolder(path)) return;
+
+    HWND dialog = GetParent(edit);
+    lstrcpynA(AppState.TargetPath, path, MAX_PATH);
+    UncheckAllLocations(dialog);
+    ClearGroupEdits(dialog);
+    ShowTargetAndName(dialog);
+    ShowTickPlacesText(dialog);
+    RepaintWhole(dialog);
+}
+
+LRESULT CALLBACK TargetEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!DropRegistered) {
+        DropRegistered = true;
+        DragAcceptFiles(edit, TRUE);
+    }
+    if (message == WM_DROPFILES) {
+        if (!ScanRunning()) TakeDroppedTarget(edit, (HDROP)wParam);
+        DragFinish((HDROP)wParam);
+    }
+    return CallWindowProcA(SavedEditProc, edit, message, wParam, lParam);
+}
+
+INT_PTR ShowLinkDialog(HWND owner)
+{
+    return DialogBoxParamA(AppState.Instance, "LINK_DIALOG", owner, LinkDialogProc, 0);
+}

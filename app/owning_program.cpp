@@ -1,0 +1,154 @@
+// Which program owns a window: walk the processes, collect each one's
+// top-level windows, and take the process one of whose windows leads up to
+// the clicked root window.
+#include "owning_program.h"
+#include "picker_window.h"
+#include <tlhelp32.h>
+
+typedef HANDLE(WINAPI* CreateToolhelp32SnapshotFn)(DWORD, DWORD);
+typedef BOOL(WINAPI* Process32Fn)(HANDLE, PROCESSENTRY32*);
+typedef BOOL(WINAPI* EnumProcessesFn)(DWORD*, DWORD, DWORD*);
+typedef BOOL(WINAPI* EnumProcessModulesFn)(HANDLE, HMODULE*, DWORD, DWORD*);
+typedef DWORD(WINAPI* GetModuleFileNameExAFn)(HANDLE, HMODULE, LPSTR, DWORD);
+
+BOOL CALLBACK CollectProcessWindows(HWND window, LPARAM parameter)
+{
+    ProcessWindowList* list = (ProcessWindowList*)parameter;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != list->ProcessId) return TRUE;
+    list->Windows[list->Count++] = window;
+    return list->Count < MaxCollectedWindows;
+}
+
+// Whether one of the process's top-level windows (the last enumerated first)
+// leads up to `root`.
+static bool ProcessOwnsRoot(DWORD processId, HWND root)
+{
+    ProcessWindowList list;
+    list.ProcessId = processId;
+    list.Count = 0;
+    EnumWindows(CollectProcessWindows, (LPARAM)&list);
+    for (int i = list.Count - 1; i >= 0; --i)
+        if (RootWindowOf(list.Windows[i]) == root) return true;
+    return false;
+}
+
+static HMODULE LoadToolhelpFunctions(CreateToolhelp32SnapshotFn* snapshot, Process32Fn* first, Process32Fn* next)
+{
+    HMODULE module = LoadLibraryA("KERNEL32.DLL");
+    if (!module) return nullptr;
+    *snapshot = (CreateToolhelp32SnapshotFn)(void*)GetProcAddress(module, "CreateToolhelp32Snapshot");
+    *first = (Process32Fn)(void*)GetProcAddress(module, "Process32First");
+    *next = (Process32Fn)(void*)GetProcAddress(module, "Process32Next");
+    if (*snapshot && *first && *next) return module;
+    FreeLibrary(module);
+    return nullptr;
+}
+
+static HMODULE LoadPsapiFunctions(EnumProcessesFn* enumProcesses, EnumProcessModulesFn* enumModules,
+                                  GetModuleFileNameExAFn* moduleFileName)
+{
+    HMODULE module = LoadLibraryA("PSAPI.DLL");
+    if (!module) return nullptr;
+    *enumProcesses = (EnumProcessesFn)(void*)GetProcAddress(module, "EnumProcesses");
+    *enumModules = (EnumProcessModulesFn)(void*)GetProcAddress(module, "EnumProcessModules");
+    *moduleFileName = (GetModuleFileNameExAFn)(void*)GetProcAddress(module, "GetModuleFileNameExA");
+    if (*enumProcesses && *enumModules && *moduleFileName) return module;
+    FreeLibrary(module);
+    return nullptr;
+}
+
+BOOL FindOwningProgramByToolhelp(HWND root, char* output, int capacity)
+{
+    output[0] = '\0';
+    CreateToolhelp32SnapshotFn createSnapshot;
+    Process32Fn processFirst, processNext;
+    HMODULE module = LoadToolhelpFunctions(&createSnapshot, &processFirst, &processNext);
+    if (!module) return FALSE;
+    HANDLE snapshot = createSnapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        FreeLibrary(module);
+        return FALSE;
+    }
+    BOOL found = FALSE;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = processFirst(snapshot, &entry); more && !found; more = processNext(snapshot, &entry)) {
+        if (ProcessOwnsRoot(entry.th32ProcessID, root)) {
+            lstrcpynA(output, entry.szExeFile, capacity);
+            found = TRUE;
+        }
+    }
+    CloseHandle(snapshot);
+    FreeLibrary(module);
+    return found;
+}
+
+// The process-id list, doubled until the platform reports less than the buffer.
+static DWORD* ListProcesses(EnumProcessesFn enumProcesses, DWORD* count)
+{
+    HANDLE heap = GetProcessHeap();
+    for (DWORD size = 1024;; size *= 2) {
+        DWORD* ids = (DWORD*)HeapAlloc(heap, 0, size);
+        if (!ids) return nullptr;
+        DWORD returned = 0;
+        if (!enumProcesses(ids, size, &returned)) {
+            HeapFree(heap, 0, ids);
+            return nullptr;
+        }
+        if (returned < size) {
+            *count = returned / sizeof(DWORD);
+            return ids;
+        }
+        HeapFree(heap, 0, ids);
+    }
+}
+
+static bool ExecutableOfProcess(DWORD processId, EnumProcessModulesFn enumModules,
+                                GetModuleFileNameExAFn moduleFileName, char* name)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (!process) return false;
+    bool found = false;
+    HMODULE executable;
+    DWORD needed;
+    if (enumModules(process, &executable, sizeof executable, &needed))
+        found = moduleFileName(process, executable, name, MAX_PATH) != 0;
+    if (!found) name[0] = '\0';
+    CloseHandle(process);
+    return found;
+}
+
+BOOL FindOwningProgramByPsapi(HWND root, char* output, int capacity)
+{
+    output[0] = '\0';
+    EnumProcessesFn enumProcesses;
+    EnumProcessModulesFn enumModules;
+    GetModuleFileNameExAFn moduleFileName;
+    HMODULE module = LoadPsapiFunctions(&enumProcesses, &enumModules, &moduleFileName);
+    if (!module) return FALSE;
+    DWORD count = 0;
+    DWORD* ids = ListProcesses(enumProcesses, &count);
+    if (!ids) {
+        FreeLibrary(module);
+        return FALSE;
+    }
+    BOOL found = FALSE;
+    for (DWORD i = 0; i < count && !found; ++i) {
+        char name[MAX_PATH] = "";
+        if (ProcessOwnsRoot(ids[i], root) && ExecutableOfProcess(ids[i], enumModules, moduleFileName, name)) {
+            lstrcpynA(output, name, capacity);
+            found = TRUE;
+        }
+    }
+    HeapFree(GetProcessHeap(), 0, ids);
+    FreeLibrary(module);
+    return found;
+}
+
+BOOL FindOwningProgram(HWND root, char* output, int capacity)
+{
+    return IsWin9xFamily() ? FindOwningProgramByToolhelp(root, output, capacity)
+                           : FindOwningProgramByPsapi(root, output, capacity);
+}

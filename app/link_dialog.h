@@ -1,0 +1,16 @@
+// The link dialog: the target, its shortcut name and description, and the
+// eleven places as checkboxes.
+#pragma once
+#include <windows.h>
+
+INT_PTR ShowLinkDialog(HWND owner);
+INT_PTR CALLBACK LinkDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK TargetEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
+void ToggleLocation(HWND dialog, int boxId, const char* valueName, const char* thirdArgument, const char* target,
+                    const char* linkName, const char* description);
+void ClearGroupEdits(HWND dialog);
+BOOL ChooseTargetFile(HWND owner, char* path);
+BOOL ChooseFolder(HWND owner, char* path);
+HICON GetFileIcon(const char* path);
+// LinkName from TargetPath: the derived name, or the whole target when none.
+void SetLinkNameFromTarget();
