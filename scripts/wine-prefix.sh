@@ -12,16 +12,19 @@ quiet() { "$@" </dev/null >/dev/null 2>&1; }
 
 apply_settings() {
     local reg="$WINEPREFIX/pathwick-settings.reg"
-    # A virtual desktop gives dialogs a frame under a bare X server; the
-    # template font is substituted by an installed Japanese font.
-    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="800x600"' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' '"ＭＳ Ｐゴシック"="IPAPGothic"' \
-        '"ＭＳ ゴシック"="IPAGothic"' '"MS UI Gothic"="IPAPGothic"' '' \
-        '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]' \
-        '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"MS UI Gothic"="IPAPGothic"' '' \
-        | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
+    # A virtual desktop gives dialogs a frame under a bare X server (not wanted
+    # on a real display); the template font is substituted by an installed
+    # Japanese font.
+    local lines=('Windows Registry Editor Version 5.00' '')
+    if [ "${PATHWICK_VIRTUAL_DESKTOP:-1}" = 1 ]; then
+        lines+=('[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' ''
+                '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="800x600"' '')
+    fi
+    lines+=('[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' '"ＭＳ Ｐゴシック"="IPAPGothic"'
+            '"ＭＳ ゴシック"="IPAGothic"' '"MS UI Gothic"="IPAPGothic"' ''
+            '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]'
+            '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"MS UI Gothic"="IPAPGothic"' '')
+    printf '%s\r\n' "${lines[@]}" | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
     quiet wine64 reg import "$(winepath -w "$reg" 2>/dev/null || echo "$reg")" || quiet wine64 reg import "$reg"
 }
 
