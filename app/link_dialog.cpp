@@ -181,7 +181,7 @@ static void ComposeToggleMessage(char* text, bool created, bool ok, const char* 
         }
         place = display;
     }
-    if (groupShown[0]) {
+    if (valueName && groupShown[0]) {
         const char* format = ok ? (created ? "%s %s グループに %s へのショートカットを作成しました"
                                            : "%s %s グループの %s へのショートカットを削除しました")
                                 : (created ? "%s %s グループに %s へのショートカットを作成できませんでした"
