@@ -1,0 +1,226 @@
+// Ticking and unticking places in the link dialog: the shortcut files and
+// group folders on disk, the questions asked, and the status line.
+#include "app_harness.h"
+
+using namespace apptest;
+
+namespace {
+
+std::string Created(const char* place, const std::string& name)
+{
+    return Format("%s 内に %s へのショートカットを作成しました", place, name.c_str());
+}
+
+std::string Deleted(const char* place, const std::string& name)
+{
+    return Format("%s 内の %s へのショートカットを削除しました", place, name.c_str());
+}
+
+class AppPlaces : public QuilletTest {
+protected:
+    // Opens the dialog on the target and waits for its scan to end.
+    bool OpenIdle()
+    {
+        if (!OpenOnTarget()) return false;
+        ExpectScanEnd(TickPlacesText(Name));
+        return !HasFailure();
+    }
+};
+
+TEST_F(AppPlaces, PlacesWithoutGroupsCreateAndDelete)
+{
+    struct Row {
+        int Box;
+        const char* ValueName;
+        const char* Display;
+    };
+    // Quick Launch is the AppData folder plus its fixed sub-path, which is
+    // never shown as a group.
+    const Row rows[] = {{401, "Desktop", "デスクトップ"},
+                        {402, "Startup", "スタートアップ"},
+                        {405, "AppData", "QUICK Launch"},
+                        {406, "SendTo", "SendTo"},
+                        {407, "Common Desktop", "デスクトップ (All User)"},
+                        {408, "Common Startup", "スタートアップ (All User)"}};
+    ASSERT_TRUE(OpenIdle());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Box);
+        std::string link = LinkIn(row.ValueName);
+        ASSERT_TRUE(Click(Dialog, row.Box));
+        EXPECT_TRUE(IsTicked(Dialog, row.Box));
+        EXPECT_EQ(ShortcutTarget(link), Target) << link;
+        EXPECT_EQ(ItemText(Dialog, 200), Created(row.Display, Name));
+
+        ASSERT_TRUE(Click(Dialog, row.Box));
+        EXPECT_FALSE(IsTicked(Dialog, row.Box));
+        EXPECT_FALSE(FileExists(link)) << link;
+        EXPECT_EQ(ItemText(Dialog, 200), Deleted(row.Display, Name));
+    }
+    EXPECT_TRUE(FolderExists(Tree.QuickLaunch())) << "the Quick Launch folder itself must stay";
+    CloseAndExpectExitZero();
+}
+
+TEST_F(AppPlaces, GroupPlaceWithoutGroupAsksFirst)
+{
+    struct Row {
+        int Box;
+        const char* ValueName;
+        const char* Display;
+        const char* Question;
+    };
+    const Row rows[] = {
+        {403, "Start Menu", "スタートメニュー", "%s をグループ名なしでスタートメニューに登録してよろしいですか？"},
+        {404, "Programs", "プログラム", "%s をグループ名なしでプログラムに登録してよろしいですか？"},
+        {409, "Common Start Menu", "スタートメニュー (All User)",
+         "%s をグループ名なしでスタートメニュー（ＡｌｌＵｓｅｒ）に登録してよろしいですか？"},
+        {410, "Common Programs", "プログラム (All User)",
+         "%s をグループ名なしでプログラム（ＡｌｌＵｓｅｒ）に登録してよろしいですか？"},
+    };
+    ASSERT_TRUE(OpenIdle());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Box);
+        std::string link = LinkIn(row.ValueName);
+        for (int answer : {IDNO, IDYES}) {
+            std::string before = ItemText(Dialog, 200);
+            PostClick(Dialog, row.Box);
+            HWND box = Program.WaitForDialog("Pathwick");
+            ASSERT_NE(box, nullptr) << "no question was asked";
+            EXPECT_EQ(ItemText(box, 0xFFFF), Format(row.Question, Name.c_str()));
+            PostMessageA(box, WM_COMMAND, answer, 0);
+            ASSERT_TRUE(WaitGone(box));
+            ASSERT_TRUE(Sync(Dialog));
+            if (answer == IDNO) {
+                EXPECT_FALSE(IsTicked(Dialog, row.Box));
+                EXPECT_FALSE(FileExists(link));
+                EXPECT_EQ(ItemText(Dialog, 200), before);
+            } else {
+                EXPECT_TRUE(IsTicked(Dialog, row.Box));
+                EXPECT_EQ(ShortcutTarget(link), Target) << link;
+                EXPECT_EQ(ItemText(Dialog, 200), Created(row.Display, Name));
+            }
+        }
+        // Unticking asks nothing and deletes from the place's own folder.
+        ASSERT_TRUE(Click(Dialog, row.Box));
+        EXPECT_EQ(Program.WaitForDialog("Pathwick", 300), nullptr);
+        EXPECT_FALSE(FileExists(link));
+        EXPECT_EQ(ItemText(Dialog, 200), Deleted(row.Display, Name));
+    }
+    CloseAndExpectExitZero();
+}
+
+TEST_F(AppPlaces, GroupTextMakesAndUntickRemovesTheGroupFolder)
+{
+    ASSERT_TRUE(OpenIdle());
+    std::string group = Tree.Folder("Start Menu") + "\\Tools";
+    ASSERT_TRUE(SetItemText(Dialog, 1001, "Tools"));
+    ASSERT_TRUE(Click(Dialog, 403));
+    EXPECT_EQ(Program.WaitForDialog("Pathwick", 300), nullptr) << "a group was given: nothing to ask";
+    EXPECT_TRUE(IsTicked(Dialog, 403));
+    EXPECT_EQ(ShortcutTarget(group + "\\表計算.lnk"), Target);
+    EXPECT_EQ(ItemText(Dialog, 200),
+              Format("スタートメニュー Tools グループに %s へのショートカットを作成しました", Name.c_str()));
+
+    ASSERT_TRUE(Click(Dialog, 403));
+    EXPECT_FALSE(IsTicked(Dialog, 403));
+    EXPECT_FALSE(FolderExists(group)) << "the emptied group folder must go";
+    EXPECT_TRUE(FolderExists(Tree.Folder("Start Menu")));
+    EXPECT_EQ(ItemText(Dialog, 200),
+              Format("スタートメニュー Tools グループの %s へのショートカットを削除しました", Name.c_str()));
+    CloseAndExpectExitZero();
+}
+
+TEST_F(AppPlaces, NestedGroupKeepsOuterFolderAndSharedGroupStays)
+{
+    std::string outer = Tree.Folder("Programs") + "\\Suite";
+    std::string shared = Tree.Folder("Common Programs") + "\\表示";
+    ASSERT_TRUE(MakeShortcut(shared + "\\other.lnk", "C:\\windows\\regedit.exe"));
+    ASSERT_TRUE(OpenIdle());
+
+    ASSERT_TRUE(SetItemText(Dialog, 1002, "Suite\\Old"));
+    ASSERT_TRUE(SetItemText(Dialog, 1005, "表示"));
+    ASSERT_TRUE(Click(Dialog, 404));
+    ASSERT_TRUE(Click(Dialog, 410));
+    EXPECT_EQ(ShortcutTarget(outer + "\\Old\\表計算.lnk"), Target);
+    EXPECT_EQ(ShortcutTarget(shared + "\\表計算.lnk"), Target);
+    EXPECT_EQ(ItemText(Dialog, 200),
+              Format("プログラム (All User) 表示 グループに %s へのショートカットを作成しました", Name.c_str()));
+
+    ASSERT_TRUE(Click(Dialog, 404));
+    ASSERT_TRUE(Click(Dialog, 410));
+    EXPECT_FALSE(FolderExists(outer + "\\Old"));
+    EXPECT_TRUE(FolderExists(outer)) << "only the innermost emptied group goes";
+    EXPECT_FALSE(FileExists(shared + "\\表計算.lnk"));
+    EXPECT_TRUE(FileExists(shared + "\\other.lnk")) << "a group that still holds a shortcut stays";
+    EXPECT_EQ(ItemText(Dialog, 200),
+              Format("プログラム (All User) 表示 グループの %s へのショートカットを削除しました", Name.c_str()));
+    CloseAndExpectExitZero();
+}
+
+TEST_F(AppPlaces, UserFolderIsMadeAndKept)
+{
+    // Its last character, 表, ends in the byte 0x5C.
+    std::string folder = Tree.Root / "links\\私の表";
+    ASSERT_TRUE(OpenIdle());
+    ASSERT_TRUE(SetItemText(Dialog, 1015, folder));
+    ASSERT_TRUE(Click(Dialog, 411));
+    EXPECT_TRUE(IsTicked(Dialog, 411));
+    EXPECT_EQ(ShortcutTarget(folder + "\\表計算.lnk"), Target);
+    EXPECT_EQ(ItemText(Dialog, 200), Created(folder.c_str(), Name));
+
+    ASSERT_TRUE(Click(Dialog, 411));
+    EXPECT_FALSE(IsTicked(Dialog, 411));
+    EXPECT_FALSE(FileExists(folder + "\\表計算.lnk"));
+    EXPECT_TRUE(FolderExists(folder)) << "no folder is ever removed from the user folder";
+    EXPECT_EQ(ItemText(Dialog, 200), Deleted(folder.c_str(), Name));
+    CloseAndExpectExitZero();
+    EXPECT_EQ(ReadBytes(Tree.Settings()), "[Pathwick Information]\r\n USER_FOLDER=" + folder + "\r\n");
+}
+
+TEST_F(AppPlaces, EditedNameNamesTheFileNotTheMessage)
+{
+    ASSERT_TRUE(OpenIdle());
+    ASSERT_TRUE(SetItemText(Dialog, 1003, "メモ"));
+    ASSERT_TRUE(Click(Dialog, 401));
+    EXPECT_EQ(ShortcutTarget(LinkIn("Desktop", "", "メモ")), Target);
+    EXPECT_FALSE(FileExists(LinkIn("Desktop")));
+    EXPECT_EQ(ItemText(Dialog, 200), Created("デスクトップ", Name));
+    CloseAndExpectExitZero();
+}
+
+TEST_F(AppPlaces, FailuresPutTheTickBackAndSaySo)
+{
+    // The Desktop place points below a file, where no shortcut can be saved.
+    std::string blocker = Tree.Root / "blocker.txt";
+    ASSERT_TRUE(WriteBytes(blocker, "a file, not a folder"));
+    Tree.Redirect.Point("Desktop", blocker + "\\Desktop");
+    ASSERT_TRUE(MakeShortcut(LinkIn("SendTo"), Target));
+    ASSERT_TRUE(OpenIdle());
+
+    ASSERT_TRUE(Click(Dialog, 401));
+    EXPECT_FALSE(IsTicked(Dialog, 401));
+    EXPECT_EQ(ItemText(Dialog, 200),
+              Format("デスクトップ 内に %s へのショートカットを作成できませんでした", Name.c_str()));
+
+    // A shortcut removed behind the program's back cannot be deleted.
+    ASSERT_TRUE(IsTicked(Dialog, 406));
+    ASSERT_TRUE(DeleteFileA(LinkIn("SendTo").c_str()));
+    ASSERT_TRUE(Click(Dialog, 406));
+    EXPECT_TRUE(IsTicked(Dialog, 406));
+    EXPECT_EQ(ItemText(Dialog, 200), Format("SendTo 内の %s へのショートカットを削除できませんでした", Name.c_str()));
+    CloseAndExpectExitZero();
+}
+
+TEST_F(AppPlaces, StopPressedWhileIdleDoesNotBlockAnUntick)
+{
+    ASSERT_TRUE(MakeShortcut(LinkIn("Desktop"), Target));
+    ASSERT_TRUE(OpenIdle());
+    ASSERT_TRUE(IsTicked(Dialog, 401));
+    ASSERT_TRUE(Click(Dialog, 1014));
+    ASSERT_TRUE(Click(Dialog, 401));
+    EXPECT_FALSE(IsTicked(Dialog, 401));
+    EXPECT_FALSE(FileExists(LinkIn("Desktop")));
+    EXPECT_EQ(ItemText(Dialog, 200), Deleted("デスクトップ", Name));
+    CloseAndExpectExitZero();
+}
+
+} // namespace

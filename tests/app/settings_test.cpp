@@ -1,0 +1,132 @@
+// The settings file Quillet.ini beside the program: what a run reads from it
+// (shown in the user-folder box) and what it writes back when it ends.
+#include "app_harness.h"
+
+using namespace apptest;
+
+namespace {
+
+// "{R}" stands for the test's own folder in both texts.
+struct SettingsCase {
+    const char* Label;
+    const char* FileText; // null: no settings file
+    const char* Shown;    // in box 1015 (only a folder that exists is shown)
+    const char* Written;  // the value written back
+};
+
+// ctest shows the case by its label.
+void PrintTo(const SettingsCase& settings, std::ostream* out)
+{
+    *out << settings.Label;
+}
+
+const SettingsCase Cases[] = {
+    {"AsWritten", "[Pathwick Information]\r\n USER_FOLDER={R}\\saved\r\n", "{R}\\saved", "{R}\\saved"},
+    {"NoFile", nullptr, "", ""},
+    {"LineFeedsOnly", "[Pathwick Information]\n USER_FOLDER={R}\\saved\n", "{R}\\saved", "{R}\\saved"},
+    {"NoFinalLineEnd", " USER_FOLDER={R}\\saved", "{R}\\saved", "{R}\\saved"},
+    {"KeyWithoutLeadingBlank", "[Pathwick Information]\r\nUSER_FOLDER={R}\\saved\r\n", "", ""},
+    {"KeyInOtherCase", " user_folder={R}\\saved\r\n", "", ""},
+    {"LaterLineWins", " USER_FOLDER={R}\\saved\r\n USER_FOLDER={R}\\later\r\n", "{R}\\later", "{R}\\later"},
+    {"EmptyLaterLineChangesNothing", " USER_FOLDER={R}\\saved\r\n USER_FOLDER=\r\n", "{R}\\saved", "{R}\\saved"},
+    {"EqualsSignsInTheValue", " USER_FOLDER={R}\\a=b=c\r\n", "{R}\\a=b=c", "{R}\\a=b=c"},
+    {"MissingFolderIsKeptButNotShown", " USER_FOLDER={R}\\nowhere\r\n", "", "{R}\\nowhere"},
+};
+
+std::string Expand(const char* text, const std::string& root)
+{
+    std::string out = text;
+    for (size_t at; (at = out.find("{R}")) != std::string::npos;) out.replace(at, 3, root);
+    return out;
+}
+
+std::string SettingsText(const std::string& folder)
+{
+    return "[Pathwick Information]\r\n USER_FOLDER=" + folder + "\r\n";
+}
+
+class AppSettings : public QuilletTest {
+protected:
+    // One run: the dialog opens, its scan ends, the user closes it.
+    void RunOnce()
+    {
+        ASSERT_TRUE(OpenOnTarget());
+        ExpectScanEnd(TickPlacesText(Name));
+        Shown = ItemText(Dialog, 1015);
+        CloseAndExpectExitZero();
+    }
+    std::string Shown;
+};
+
+class AppSettingsFile : public AppSettings, public ::testing::WithParamInterface<SettingsCase> {};
+
+TEST_P(AppSettingsFile, ReadThenWrittenBack)
+{
+    const SettingsCase& settings = GetParam();
+    for (const char* folder : {"saved", "later", "a=b=c"}) ASSERT_TRUE(MakeFolders(Tree.Root / folder));
+    if (settings.FileText) {
+        ASSERT_TRUE(WriteBytes(Tree.Settings(), Expand(settings.FileText, Tree.Root.Path())));
+    }
+    ASSERT_NO_FATAL_FAILURE(RunOnce());
+    EXPECT_EQ(Shown, Expand(settings.Shown, Tree.Root.Path()));
+    EXPECT_EQ(ReadBytes(Tree.Settings()), SettingsText(Expand(settings.Written, Tree.Root.Path())));
+}
+
+INSTANTIATE_TEST_SUITE_P(App, AppSettingsFile, ::testing::ValuesIn(Cases),
+                         [](const ::testing::TestParamInfo<SettingsCase>& info) {
+                             return std::string(info.param.Label);
+                         });
+
+TEST_F(AppSettings, LongFolderComesBackWhole)
+{
+    std::string folder = Tree.Root.Path();
+    while (folder.size() < 225) folder += "\\長い名前のフォルダ";
+    ASSERT_GT(folder.size(), 186u);
+    ASSERT_LT(folder.size(), 260u);
+    ASSERT_TRUE(MakeFolders(folder));
+    ASSERT_TRUE(WriteBytes(Tree.Settings(), SettingsText(folder)));
+    ASSERT_NO_FATAL_FAILURE(RunOnce());
+    EXPECT_EQ(Shown, folder);
+    EXPECT_EQ(ReadBytes(Tree.Settings()), SettingsText(folder));
+    // And again: what was written reads back the same.
+    ASSERT_NO_FATAL_FAILURE(RunOnce());
+    EXPECT_EQ(Shown, folder);
+}
+
+TEST_F(AppSettings, LineTooLongForAFolderIsIgnoredWhole)
+{
+    std::string value = Tree.Root.Path() + "\\" + std::string(300 - Tree.Root.Path().size(), 'x');
+    ASSERT_TRUE(WriteBytes(Tree.Settings(), SettingsText(value)));
+    ASSERT_NO_FATAL_FAILURE(RunOnce());
+    EXPECT_EQ(Shown, "");
+    EXPECT_EQ(ReadBytes(Tree.Settings()), SettingsText(""));
+}
+
+TEST_F(AppSettings, CancelledFolderBrowserKeepsTheFolder)
+{
+    std::string folder = Tree.Root / "saved";
+    ASSERT_TRUE(MakeFolders(folder));
+    ASSERT_TRUE(WriteBytes(Tree.Settings(), SettingsText(folder)));
+    ASSERT_TRUE(OpenOnTarget());
+    ExpectScanEnd(TickPlacesText(Name));
+
+    PostClick(Dialog, 1017);
+    HWND browser = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : Program.VisibleWindows())
+                if (window != Dialog && IsDialogWindow(window)) browser = window;
+            return browser != nullptr;
+        },
+        StartLimitMs);
+    ASSERT_NE(browser, nullptr) << "no folder browser";
+    EXPECT_EQ(ItemText(browser, 14146), "登録するフォルダを指定してください"); // the browser's title line
+    PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitGone(browser));
+    ASSERT_TRUE(Sync(Dialog));
+    EXPECT_EQ(ItemText(Dialog, 1015), folder);
+    CloseAndExpectExitZero();
+    EXPECT_EQ(ReadBytes(Tree.Settings()), SettingsText(folder));
+}
+
+} // namespace
