@@ -72,6 +72,26 @@ HRESULT WriteLink(const char* target, const char* linkPath, const char* descript
     return status;
 }
 
+// A new empty file beside the shortcut whose name is as long as the
+// shortcut's own ("x.lnk" becomes "x.ln~"), for folders too deep for the
+// names of GetTempFileNameA.
+static bool CreateSiblingFile(const char* linkPath, char* temporary)
+{
+    lstrcpynA(temporary, linkPath, MAX_PATH);
+    int last = -1; // index of the last character, which must be a one-byte one
+    for (int i = 0; temporary[i]; i += IsLeadByte((unsigned char)temporary[i]) && temporary[i + 1] ? 2 : 1) last = i;
+    if (last < 0 || IsLeadByte((unsigned char)temporary[last])) return false;
+    for (const char* mark = "~0123456789"; *mark; ++mark) {
+        temporary[last] = *mark;
+        HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return true;
+        }
+    }
+    return false;
+}
+
 // Saves the shortcut beside its final name and moves it into place only after
 // the save succeeded, so a failed save never costs the user the old shortcut.
 static BOOL SaveThenReplace(const char* target, const char* linkPath, const char* description, WorkingFolderMode mode)
@@ -82,8 +102,9 @@ static BOOL SaveThenReplace(const char* target, const char* linkPath, const char
     if (backslash) *backslash = '\0';
 
     char temporary[MAX_PATH];
-    if (!backslash || lstrlenA(folder) + 14 >= MAX_PATH || !GetTempFileNameA(folder, "lnk", 0, temporary)) {
-        // No room for a name beside it: save straight over the old file.
+    bool roomForTempName = backslash && lstrlenA(folder) + 14 < MAX_PATH;
+    if (roomForTempName ? !GetTempFileNameA(folder, "lnk", 0, temporary) : !CreateSiblingFile(linkPath, temporary)) {
+        // No file can be made beside it: save straight over the old file.
         return SUCCEEDED(WriteLink(target, linkPath, description, mode));
     }
     if (FAILED(WriteLink(target, temporary, description, mode))) {

@@ -1,0 +1,136 @@
+// The broken-shortcut sweep, answered through the real WARN_DIALOG from a
+// second thread while the sweep runs on this one with a real owner window.
+#include <gtest/gtest.h>
+#include "link_search.h"
+#include "test_support.h"
+
+using namespace testing_support;
+
+const char Gone[] = "C:\\pathwick-gone\\gone.exe";
+
+class SweepTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetSweepState();
+        SweepState.DeadLinkMode = 1;
+    }
+    void TearDown() override { ResetSweepState(); }
+    std::string Broken(const char* place, const std::string& name)
+    {
+        std::string link = places.Folder(place) + "\\" + name;
+        CreateDirectoryA(link.substr(0, link.rfind('\\')).c_str(), nullptr);
+        EXPECT_TRUE(MakeLink(link, Gone));
+        return link;
+    }
+    int Sweep(const char* place, int control = 0)
+    {
+        char found[MAX_PATH];
+        return FindLinkInLocation(window.Handle(), found, "", place, nullptr, control);
+    }
+    RedirectedPlaces places;
+    StatusWindow window{1001};
+};
+
+TEST_F(SweepTest, EachAnswerActsOnTheShortcut)
+{
+    struct Case { Answer answer; int deleted; LONG deleteAll, keepAll, stop; } cases[] = {
+        {{IDYES, Press::Click}, 1, 0, 0, 0},
+        {{IDC_WARN_DELETE_ALL, Press::Command}, 1, 1, 0, 0},
+        {{IDNO, Press::Command}, 0, 0, 0, 0},
+        {{IDC_WARN_KEEP_ALL, Press::Click}, 0, 0, 1, 0},
+        {{IDCANCEL, Press::Command}, 0, 0, 0, 1},
+        {{IDCANCEL, Press::Escape}, 0, 0, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        std::string link = Broken("Desktop", "gone.lnk");
+        {
+            WarnDialogResponder responder({c.answer});
+            EXPECT_EQ(0, Sweep("Desktop"));
+            EXPECT_EQ(std::vector<std::string>{link}, responder.Paths);
+            EXPECT_EQ(std::vector<std::string>{}, responder.Problems);
+        }
+        SCOPED_TRACE(testing::Message() << "answer " << c.answer.Id << " by " << (int)c.answer.How);
+        EXPECT_EQ(1, SweepState.BrokenCount);
+        EXPECT_EQ(c.deleted, SweepState.DeletedCount);
+        EXPECT_EQ(c.deleted == 0, Exists(link));
+        EXPECT_EQ(c.deleteAll, SweepState.DeleteAll);
+        EXPECT_EQ(c.keepAll, SweepState.KeepAll);
+        EXPECT_EQ(c.stop, SweepState.StopRequested);
+        DeleteFileA(link.c_str());
+    }
+}
+
+TEST_F(SweepTest, OnlyMissingLocalTargetsAreBroken)
+{
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string desktop = places.Folder("Desktop");
+    struct Case { const char* name; std::string target; } cases[] = {
+        {"network.lnk", "\\\\server\\share\\gone.exe"}, {"drive.lnk", OnMissingDrive("")},
+        {"file.lnk", self}, {"folder.lnk", places.Root()}, {"gone.lnk", Gone},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(MakeLink(desktop + "\\" + c.name, c.target));
+        ASSERT_EQ(c.target, TargetOf(desktop + "\\" + c.name)) << "the shell keeps the target as written";
+    }
+    WarnDialogResponder responder({{IDNO, Press::Command}});
+    EXPECT_EQ(0, Sweep("Desktop"));
+    EXPECT_EQ(1, SweepState.BrokenCount);
+    EXPECT_EQ(std::vector<std::string>{desktop + "\\gone.lnk"}, responder.Paths);
+}
+
+TEST_F(SweepTest, DeleteAllAndKeepAllHoldForTheRestOfTheSweep)
+{
+    for (int answer : {IDC_WARN_DELETE_ALL, IDC_WARN_KEEP_ALL}) {
+        SetUp();
+        std::vector<std::string> links = {Broken("Desktop", "gone.lnk"), Broken("Start Menu", "Tools\\gone1.lnk"),
+                                          Broken("Start Menu", "Tools\\gone2.lnk")};
+        WarnDialogResponder responder({{answer, Press::Command}});
+        Sweep("Desktop");
+        Sweep("Start Menu", 1001);
+        EXPECT_EQ(1u, responder.Paths.size()) << "asked once, at the first place";
+        EXPECT_EQ(3, SweepState.BrokenCount);
+        int deleted = answer == IDC_WARN_DELETE_ALL ? 3 : 0;
+        EXPECT_EQ(deleted, SweepState.DeletedCount);
+        for (const std::string& link : links) {
+            EXPECT_EQ(deleted == 0, Exists(link)) << link;
+            DeleteFileA(link.c_str());
+        }
+    }
+}
+
+TEST_F(SweepTest, CancelEndsTheWholeScan)
+{
+    Broken("Desktop", "gone.lnk");
+    std::string later = Broken("Start Menu", "gone.lnk");
+    ASSERT_TRUE(MakeLink(places.Folder("Start Menu") + "\\found.lnk", Gone));
+    WarnDialogResponder responder({{IDCANCEL, Press::Command}});
+    EXPECT_EQ(0, Sweep("Desktop"));
+    char found[MAX_PATH];
+    EXPECT_EQ(0, FindLinkInLocation(window.Handle(), found, Gone, "Start Menu", nullptr, 1001));
+    EXPECT_EQ(1u, responder.Paths.size());
+    EXPECT_EQ(1, SweepState.BrokenCount);
+    EXPECT_EQ(1, SweepState.StopRequested);
+    EXPECT_TRUE(Exists(later));
+}
+
+// Wine, like Windows, refuses to delete a read-only file.
+TEST_F(SweepTest, DeletionThatFailsIsNotCounted)
+{
+    for (bool askFirst : {true, false}) {
+        SetUp();
+        std::string link = Broken("Desktop", "gone.lnk");
+        SetFileAttributesA(link.c_str(), FILE_ATTRIBUTE_READONLY);
+        SweepState.DeleteAll = !askFirst;
+        WarnDialogResponder responder({{IDYES, Press::Command}});
+        Sweep("Desktop");
+        EXPECT_EQ(askFirst ? 1u : 0u, responder.Paths.size());
+        EXPECT_EQ(1, SweepState.BrokenCount);
+        EXPECT_EQ(0, SweepState.DeletedCount) << "the shortcut is still there";
+        EXPECT_TRUE(Exists(link));
+        SetFileAttributesA(link.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(link.c_str());
+    }
+}

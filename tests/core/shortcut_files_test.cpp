@@ -1,0 +1,145 @@
+// Shortcut files written and read by the real shell link object, hostile
+// files read as shortcuts, and CreateLinkIn's replacement of an old shortcut.
+#include <gtest/gtest.h>
+#include "path_helpers.h"
+#include "shortcut_files.h"
+#include "test_support.h"
+
+using namespace testing_support;
+
+TEST(ShortcutFiles, RoundTripCarriesTargetAndWorkingFolder)
+{
+    TempFolder temp;
+    struct Case { const char* target; WorkingFolderMode mode; const char* workingFolder; } cases[] = {
+        {"C:\\Tools\\x.exe", WithWorkingFolder, "C:\\Tools"},
+        {"D:\\x.exe", WithWorkingFolder, "D:\\"},
+        {"C:\\表\\ソフト.exe", WithWorkingFolder, "C:\\表"},
+        {"C:\\Tools\\x.exe", WithoutWorkingFolder, ""},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(CreateLinkIn(c.target, nullptr, temp.Path().c_str(), "表示", "description", c.mode));
+        char target[MAX_PATH] = "x", arguments[MAX_PATH] = "x", workingFolder[MAX_PATH] = "x";
+        HRESULT status = ReadLinkTarget(nullptr, (temp / "表示.lnk").c_str(), target, arguments, workingFolder);
+        EXPECT_TRUE(SUCCEEDED(status)) << std::hex << status;
+        EXPECT_STREQ(c.target, target);
+        EXPECT_STREQ("", arguments);
+        EXPECT_STREQ(c.workingFolder, workingFolder) << c.target;
+    }
+}
+
+TEST(ShortcutFiles, WhatIsNoShortcutReadsAsAnEmptyTarget)
+{
+    TempFolder temp;
+    ASSERT_TRUE(MakeLink(temp / "real.lnk", "C:\\Tools\\x.exe"));
+    std::string real = ReadBytes(temp / "real.lnk");
+    ASSERT_GT(real.size(), 100u);
+    std::string garbage = real.substr(0, 76) + std::string(real.size() - 76, '\xff');
+    std::string hugeIdList = real.substr(0, 76) + "\xff\xff" + std::string(16, '\x01');
+    struct Case { const char* name; std::string bytes; } cases[] = {
+        {"text.txt", "this is not a shortcut\r\n"},
+        {"empty.lnk", ""},
+        {"desktop.ini", "[.ShellClassInfo]\r\nIconResource=x.dll,0\r\n"},
+        {"header.lnk", real.substr(0, 76)},
+        {"half.lnk", real.substr(0, real.size() / 2)},
+        {"garbage.lnk", garbage},
+        {"huge-id-list.lnk", hugeIdList},
+    };
+    for (const Case& c : cases) {
+        WriteBytes(temp / c.name, c.bytes);
+        char target[MAX_PATH] = "sentinel", arguments[MAX_PATH] = "sentinel", folder[MAX_PATH] = "sentinel";
+        ReadLinkTarget(nullptr, (temp / c.name).c_str(), target, arguments, folder);
+        EXPECT_STREQ("", target) << c.name;
+        EXPECT_STREQ("", folder) << c.name;
+    }
+    char target[MAX_PATH] = "sentinel";
+    EXPECT_EQ(0, ReadLinkTarget(nullptr, "", target, nullptr, nullptr));
+    EXPECT_EQ(0, ReadLinkTarget(nullptr, nullptr, target, nullptr, nullptr));
+    EXPECT_STREQ("sentinel", target);
+    EXPECT_EQ("", TargetOf(temp / "missing.lnk"));
+}
+
+TEST(CreateLinkIn, ReplacesAnOldShortcutAndLeavesNothingElse)
+{
+    for (bool readOnly : {false, true}) {
+        TempFolder temp;
+        ASSERT_TRUE(CreateLinkIn("C:\\old.exe", nullptr, temp.Path().c_str(), "x", ""));
+        if (readOnly) SetFileAttributesA((temp / "x.lnk").c_str(), FILE_ATTRIBUTE_READONLY);
+        EXPECT_TRUE(CreateLinkIn("C:\\new.exe", nullptr, temp.Path().c_str(), "x", "")) << readOnly;
+        EXPECT_EQ("C:\\new.exe", TargetOf(temp / "x.lnk"));
+        EXPECT_EQ(std::vector<std::string>{"x.lnk"}, EntriesOf(temp.Path()));
+    }
+}
+
+TEST(CreateLinkIn, NeverTouchesAFolderOfTheLinksName)
+{
+    TempFolder temp;
+    CreateDirectoryA((temp / "x.lnk").c_str(), nullptr);
+    WriteBytes(temp / "x.lnk\\inside.txt", "keep");
+    EXPECT_FALSE(CreateLinkIn("C:\\new.exe", nullptr, temp.Path().c_str(), "x", ""));
+    EXPECT_EQ("keep", ReadBytes(temp / "x.lnk\\inside.txt"));
+    EXPECT_EQ(std::vector<std::string>{"x.lnk"}, EntriesOf(temp.Path()));
+}
+
+// A folder just short enough for "\x.lnk" but too long for a temporary name beside it.
+static std::string DeepFolder(const std::string& base)
+{
+    std::string folder = base + "\\" + std::string(250 - base.size() - 1, 'd');
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+// The old shortcut stays open elsewhere (sharing read and delete, not write):
+// deleting it first would only mark it, the save cannot open it, and the
+// file would vanish once the other handle closes.
+TEST(CreateLinkIn, OldShortcutSurvivesAReplaceThatFails)
+{
+    for (bool deep : {false, true}) {
+        TempFolder temp;
+        std::string folder = deep ? DeepFolder(temp.Path()) : temp.Path();
+        ASSERT_TRUE(CreateLinkIn("C:\\old.exe", nullptr, folder.c_str(), "x", ""));
+        std::string before = ReadBytes(Join(folder, "x.lnk"));
+        HANDLE holder = CreateFileA(Join(folder, "x.lnk").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+        EXPECT_FALSE(CreateLinkIn("C:\\new.exe", nullptr, folder.c_str(), "x", "")) << "deep " << deep;
+        CloseHandle(holder);
+        EXPECT_EQ(before, ReadBytes(Join(folder, "x.lnk"))) << "deep " << deep;
+        EXPECT_EQ(std::vector<std::string>{"x.lnk"}, EntriesOf(folder));
+    }
+}
+
+// A small volume (mounted for the tests, see full_volume.sh) filled to the
+// last byte: the save itself fails part-way through its write. The new
+// shortcut (a long description) needs more room than the old one held, so
+// even writing over the old file could not succeed.
+TEST(CreateLinkIn, OldShortcutSurvivesASaveThatFailsOnAFullVolume)
+{
+    char unixPath[MAX_PATH];
+    if (!GetEnvironmentVariableA("PATHWICK_FULL_VOLUME", unixPath, sizeof unixPath)) GTEST_SKIP() << "no volume named";
+    std::string volume = std::string("Z:") + unixPath;
+    for (char& ch : volume)
+        if (ch == '/') ch = '\\';
+    if (!Exists(volume + "\\.mounted")) GTEST_SKIP() << "no small volume could be mounted at " << unixPath;
+
+    for (bool deep : {false, true}) {
+        std::string base = volume + "\\case";
+        CreateDirectoryA(base.c_str(), nullptr);
+        std::string folder = deep ? DeepFolder(base) : base;
+        ASSERT_TRUE(CreateLinkIn("C:\\old.exe", nullptr, folder.c_str(), "x", ""));
+        std::string before = ReadBytes(Join(folder, "x.lnk"));
+
+        std::string filler = volume + "\\filler";
+        HANDLE file = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        std::string chunk(512, 'f');
+        DWORD written;
+        while (WriteFile(file, chunk.data(), (DWORD)chunk.size(), &written, nullptr) && written) {}
+        CloseHandle(file);
+
+        std::string description(3000, 'd');
+        EXPECT_FALSE(CreateLinkIn("C:\\new.exe", nullptr, folder.c_str(), "x", description.c_str())) << "deep " << deep;
+        EXPECT_EQ(before, ReadBytes(Join(folder, "x.lnk"))) << "deep " << deep;
+        EXPECT_EQ(std::vector<std::string>{"x.lnk"}, EntriesOf(folder)) << "deep " << deep;
+        DeleteFileA(filler.c_str());
+        DeleteTree(base);
+    }
+}
