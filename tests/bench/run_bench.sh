@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds and runs core_bench under Wine (code page 932) on a private X server:
+# Builds and runs core_bench and app_bench under Wine (code page 932) on a private X server:
 #   PATHWICK_BUILD_DIR=/path/to/build bash tests/bench/run_bench.sh
 # The build folder defaults to build/ in the work tree, as for scripts/test.sh.
 set -euo pipefail
@@ -17,3 +17,5 @@ cmake -S . -B "$BUILD/x86_64" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release \
     -DBUILD_TESTING=ON >/dev/null
 cmake --build "$BUILD/x86_64" -j"$(nproc)" --target core_bench
 bash scripts/wine-run.sh "$BUILD/x86_64/tests/bench/core_bench.exe" </dev/null
+cmake --build "$BUILD/x86_64" -j"$(nproc)" --target app_bench Quillet
+bash scripts/wine-run.sh "$BUILD/x86_64/tests/bench/app_bench.exe" "Z:${BUILD//\//\\}\\dist\\Quillet.exe" </dev/null
