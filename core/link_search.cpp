@@ -110,6 +110,12 @@ static bool HandleBrokenLink(HWND owner, const char* linkPath)
     return true;
 }
 
+// The four places that lie inside other places. Looked up once per outermost
+// search (they cannot change during one) rather than at every group: under a
+// large program menu the lookups would cost as much as reading the files.
+static char SpecialFolders[4][MAX_PATH];
+static bool SpecialFoldersKnown;
+
 static void LookUpSpecialFolders(HWND owner, char special[4][MAX_PATH])
 {
     static const int csidls[4] = {CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTUP};
@@ -166,8 +172,10 @@ static int SearchFolderWithin(HWND owner, char* foundLinkPath, const char* folde
 static bool SearchGroupsIn(HWND owner, char* foundLinkPath, const char* folder, const char* target,
                            int statusControl, const FolderIdentity* self)
 {
-    char special[4][MAX_PATH];
-    LookUpSpecialFolders(owner, special);
+    if (!SpecialFoldersKnown) {
+        LookUpSpecialFolders(owner, SpecialFolders);
+        SpecialFoldersKnown = true;
+    }
 
     char pattern[MAX_PATH];
     if (!ComposePath(pattern, sizeof pattern, folder, "\\*.*")) return false;
@@ -181,7 +189,7 @@ static bool SearchGroupsIn(HWND owner, char* foundLinkPath, const char* folder, 
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == '.') continue;
         char groupPath[MAX_PATH];
         if (!ComposePath(groupPath, sizeof groupPath, folder, "\\", entry.cFileName)) continue;
-        if (IsSpecialFolder(groupPath, special)) continue;
+        if (IsSpecialFolder(groupPath, SpecialFolders)) continue;
 
         char status[MAX_PATH + 32];
         wsprintfA(status, "%s グループを検索中", entry.cFileName);
@@ -210,6 +218,7 @@ static int SearchFolderWithin(HWND owner, char* foundLinkPath, const char* folde
     if (SweepState.Depth == 0) {
         lstrcpynA(SweepState.SearchRoot, folder, MAX_PATH);
         SweepState.FirstGroupFolder[0] = '\0';
+        SpecialFoldersKnown = false;
     }
     ++SweepState.Depth;
     foundLinkPath[0] = '\0';
