@@ -1,0 +1,39 @@
+// A stand-in started by the installer tests in place of the main program and
+// of the shell's handlers for the help page and for exploring a folder. It
+// appends one line, "<own path>|<show command>|<command line>", to the file
+// named by PATHWICK_TEST_RECORD and ends without a window.
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    char recordFile[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("PATHWICK_TEST_RECORD", recordFile, sizeof recordFile);
+    if (length == 0 || length >= sizeof recordFile) return 0;
+
+    char ownPath[MAX_PATH];
+    ownPath[0] = '\0';
+    GetModuleFileNameA(nullptr, ownPath, sizeof ownPath);
+    STARTUPINFOA startup;
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    int showCommand = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+
+    char line[2 * MAX_PATH + 2048];
+    wsprintfA(line, "%s|%d|", ownPath, showCommand);
+    lstrcpynA(line + lstrlenA(line), GetCommandLineA(), 2000);
+    lstrcatA(line, "\r\n");
+
+    // Several recorders may run at once: each line goes out in one append.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        HANDLE file = CreateFileA(recordFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(file, line, lstrlenA(line), &written, nullptr);
+            CloseHandle(file);
+            break;
+        }
+        Sleep(20);
+    }
+    return 0;
+}
