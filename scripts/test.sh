@@ -25,5 +25,8 @@ for arch in x86_64 i686; do
         -DPATHWICK_DIST_DIR="$dist" -DBUILD_TESTING=$testing >/dev/null
     cmake --build "$BUILD/$arch" -j"$(nproc)"
 done
+# The archive a Windows user downloads, from the builds just made.
+bash scripts/package.sh > "$BUILD/package.log"
+echo "Package for Windows users: $(head -n 1 "$BUILD/package.log")"
 
 ctest --test-dir "$BUILD/x86_64" --output-on-failure --timeout 300 "$@"
