@@ -7,18 +7,10 @@
 #include <stdio.h>
 #include <string>
 #include <vector>
-#include "test_support.h"
+#include "bench_support.h"
 
 using namespace testing_support;
-
-static double Seconds()
-{
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return (double)now.QuadPart / frequency.QuadPart;
-}
+using namespace bench;
 
 struct DialogSearch {
     DWORD ProcessId;
@@ -58,21 +50,7 @@ int main(int argc, char** argv)
     CopyFileA(argv[1], exe.c_str(), FALSE);
 
     std::string programs = places.Folder("Programs");
-    std::vector<std::string> files;
-    for (int g = 0; g < groups; ++g) {
-        char group[MAX_PATH];
-        wsprintfA(group, "%s\\グループ%03d", programs.c_str(), g);
-        CreateDirectoryA(group, nullptr);
-        for (int l = 0; l < linksPerGroup; ++l) {
-            char link[MAX_PATH], target[MAX_PATH];
-            wsprintfA(link, "%s\\ツール%02d.lnk", group, l);
-            wsprintfA(target, "C:\\Program Files\\Tool%03d\\tool%02d.exe", g, l);
-            MakeLink(link, target);
-            files.push_back(link);
-        }
-        files.push_back(std::string(group) + "\\readme.txt");
-        WriteBytes(files.back(), "not a shortcut");
-    }
+    std::vector<std::string> files = BuildMenu(programs, groups, linksPerGroup);
     const char target[] = "C:\\windows\\notepad.exe";
     MakeLink(places.Folder("Desktop") + "\\notepad.lnk", target);
 
@@ -109,15 +87,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    double plainStarted = Seconds();
-    char buffer[4096];
-    for (const std::string& file : files) {
-        HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        DWORD got;
-        ReadFile(handle, buffer, sizeof buffer, &got, nullptr);
-        CloseHandle(handle);
-    }
-    double plain = (Seconds() - plainStarted) / files.size();
+    double plain = PlainRead(files) / files.size();
     double scan = scanStarted ? (scanEnded - scanStarted) / files.size() : 0;
     printf("tree: %d groups, %d files\n", groups, (int)files.size());
     printf("process start to end of scan: %.3f s\n", scanEnded - started);
