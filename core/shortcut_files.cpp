@@ -92,6 +92,38 @@ static bool CreateSiblingFile(const char* linkPath, char* temporary)
     return false;
 }
 
+// The shell, an indexer or a virus scanner may open a file the moment it
+// appears and hold it for a moment; a failure of that kind passes, so it is
+// worth a few short retries before the user is told it did not work.
+const int ConflictRetries = 10;
+const DWORD ConflictPause = 50; // ms
+
+static bool IsPassingConflict(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+static HRESULT WriteLinkRetrying(const char* target, const char* linkPath, const char* description,
+                                 WorkingFolderMode mode)
+{
+    HRESULT status = WriteLink(target, linkPath, description, mode);
+    for (int retry = 0; FAILED(status) && retry < ConflictRetries; ++retry) {
+        if (HRESULT_FACILITY(status) != FACILITY_WIN32 || !IsPassingConflict(HRESULT_CODE(status))) break;
+        Sleep(ConflictPause);
+        status = WriteLink(target, linkPath, description, mode);
+    }
+    return status;
+}
+
+static BOOL ReplaceRetrying(const char* from, const char* to)
+{
+    for (int retry = 0;; ++retry) {
+        if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return TRUE;
+        if (retry >= ConflictRetries || !IsPassingConflict(GetLastError())) return FALSE;
+        Sleep(ConflictPause);
+    }
+}
+
 // Saves the shortcut beside its final name and moves it into place only after
 // the save succeeded, so a failed save never costs the user the old shortcut.
 static BOOL SaveThenReplace(const char* target, const char* linkPath, const char* description, WorkingFolderMode mode)
@@ -105,21 +137,19 @@ static BOOL SaveThenReplace(const char* target, const char* linkPath, const char
     bool roomForTempName = backslash && lstrlenA(folder) + 14 < MAX_PATH;
     if (roomForTempName ? !GetTempFileNameA(folder, "lnk", 0, temporary) : !CreateSiblingFile(linkPath, temporary)) {
         // No file can be made beside it: save straight over the old file.
-        return SUCCEEDED(WriteLink(target, linkPath, description, mode));
+        return SUCCEEDED(WriteLinkRetrying(target, linkPath, description, mode));
     }
-    if (FAILED(WriteLink(target, temporary, description, mode))) {
+    if (FAILED(WriteLinkRetrying(target, temporary, description, mode))) {
         DeleteFileA(temporary);
         return FALSE;
     }
-    if (MoveFileExA(temporary, linkPath, MOVEFILE_REPLACE_EXISTING)) return TRUE;
-    // A read-only shortcut of that name: clear the attribute and try once more.
+    // A read-only shortcut of that name is replaced too, as a fresh save would.
     DWORD attributes = GetFileAttributesA(linkPath);
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        (attributes & FILE_ATTRIBUTE_READONLY)) {
-        SetFileAttributesA(linkPath, attributes & ~FILE_ATTRIBUTE_READONLY);
-        if (MoveFileExA(temporary, linkPath, MOVEFILE_REPLACE_EXISTING)) return TRUE;
-        SetFileAttributesA(linkPath, attributes);
-    }
+    bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    (attributes & FILE_ATTRIBUTE_READONLY);
+    if (readOnly) SetFileAttributesA(linkPath, attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (ReplaceRetrying(temporary, linkPath)) return TRUE;
+    if (readOnly) SetFileAttributesA(linkPath, attributes);
     DeleteFileA(temporary);
     return FALSE;
 }
