@@ -108,6 +108,30 @@ TEST(CreateLinkIn, OldShortcutSurvivesAReplaceThatFails)
     }
 }
 
+// The shell or a scanner glances at a shortcut and lets go a moment later:
+// the replace waits for it instead of failing.
+TEST(CreateLinkIn, ReplaceWaitsForAFileHeldOnlyForAMoment)
+{
+    TempFolder temp;
+    ASSERT_TRUE(CreateLinkIn("C:\\old.exe", nullptr, temp.Path().c_str(), "x", ""));
+    HANDLE holder = CreateFileA((temp / "x.lnk").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    HANDLE releaser = CreateThread(
+        nullptr, 0,
+        [](LPVOID handle) -> DWORD {
+            Sleep(150);
+            CloseHandle((HANDLE)handle);
+            return 0;
+        },
+        holder, 0, nullptr);
+    EXPECT_TRUE(CreateLinkIn("C:\\new.exe", nullptr, temp.Path().c_str(), "x", ""));
+    WaitForSingleObject(releaser, INFINITE);
+    CloseHandle(releaser);
+    EXPECT_EQ("C:\\new.exe", TargetOf(temp / "x.lnk"));
+    EXPECT_EQ(std::vector<std::string>{"x.lnk"}, EntriesOf(temp.Path()));
+}
+
 // A small volume (mounted for the tests, see full_volume.sh) filled to the
 // last byte: the save itself fails part-way through its write. The new
 // shortcut (a long description) needs more room than the old one held, so
