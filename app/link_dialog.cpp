@@ -71,9 +71,24 @@ static int Ask(HWND owner, const char* text, UINT flags)
     return MessageBoxA(owner, text, "Pathwick", flags | MB_SETFOREGROUND);
 }
 
-static void ReadBox(HWND dialog, int id, char* output)
+// Reads a box that holds a path or a name into a 260-byte buffer. A text
+// that does not fit is never cut into a different path: the output is then
+// empty and the result false.
+static bool ReadBox(HWND dialog, int id, char* output)
 {
-    GetDlgItemTextA(dialog, id, output, MAX_PATH);
+    char text[4 * MAX_PATH];
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    bool fits = lstrlenA(text) < MAX_PATH;
+    lstrcpynA(output, fits ? text : "", MAX_PATH);
+    return fits;
+}
+
+// Box 1015 becomes the user folder, unless its text is too long to be one.
+static bool ReadUserFolderBox(HWND dialog, char* folder)
+{
+    if (!ReadBox(dialog, IDC_USERFOLDER, folder)) return false;
+    SetUserFolder(folder);
+    return true;
 }
 
 static void RepaintWhole(HWND dialog)
@@ -161,12 +176,14 @@ BOOL ChooseFolder(HWND owner, char* path)
 }
 
 // The group text as the core expects it: a leading backslash, or empty.
-static void ReadGroupText(HWND dialog, int groupBox, char* output)
+// False when the group does not fit beside its backslash.
+static bool ReadGroupText(HWND dialog, int groupBox, char* output)
 {
+    char group[MAX_PATH];
+    bool fits = ReadBox(dialog, groupBox, group) && lstrlenA(group) < MAX_PATH - 1;
     output[0] = '\0';
-    char group[MAX_PATH - 1];
-    GetDlgItemTextA(dialog, groupBox, group, sizeof group);
-    if (group[0]) ComposePath(output, MAX_PATH, "\\", group);
+    if (fits && group[0]) ComposePath(output, MAX_PATH, "\\", group);
+    return fits;
 }
 
 static void ComposeToggleMessage(char* text, bool created, bool ok, const char* valueName, const char* thirdArgument,
@@ -229,21 +246,24 @@ void ToggleLocation(HWND dialog, int boxId, const char* valueName, const char* t
 static void OnPlaceClicked(HWND dialog, const PlaceRow& place)
 {
     char description[MAX_PATH];
-    ReadBox(dialog, IDC_TARGET, AppState.TargetPath);
-    ReadBox(dialog, IDC_LINKNAME, AppState.LinkName);
-    ReadBox(dialog, IDC_DESCRIPTION, description);
+    bool fits = ReadBox(dialog, IDC_TARGET, AppState.TargetPath);
+    fits = ReadBox(dialog, IDC_LINKNAME, AppState.LinkName) && fits;
+    GetDlgItemTextA(dialog, IDC_DESCRIPTION, description, sizeof description); // free text: a long one is cut
 
     char thirdArgument[MAX_PATH] = "";
     const char* third = nullptr;
     if (place.GroupBox) {
-        ReadGroupText(dialog, place.GroupBox, thirdArgument);
+        fits = ReadGroupText(dialog, place.GroupBox, thirdArgument) && fits;
         third = thirdArgument;
     } else if (place.BoxId == IDC_PLACE_QUICKLAUNCH) {
         third = QuickLaunchSubPath;
     } else if (place.BoxId == IDC_PLACE_USERFOLDER) {
-        ReadBox(dialog, IDC_USERFOLDER, thirdArgument);
-        SetUserFolder(thirdArgument);
+        fits = ReadUserFolderBox(dialog, thirdArgument) && fits;
         third = thirdArgument;
+    }
+    if (!fits) {
+        Ask(dialog, "フルパスファイル名を指定してください", MB_ICONINFORMATION);
+        return;
     }
 
     bool creating = SendDlgItemMessageA(dialog, place.BoxId, BM_GETCHECK, 0, 0) == BST_UNCHECKED;
@@ -279,8 +299,7 @@ static void SearchAgain(HWND dialog)
     SetLinkNameFromTarget();
     SetDlgItemTextA(dialog, IDC_LINKNAME, AppState.LinkName);
     char folder[MAX_PATH];
-    ReadBox(dialog, IDC_USERFOLDER, folder);
-    SetUserFolder(folder);
+    ReadUserFolderBox(dialog, folder);
     SweepState.DeadLinkMode = 0;
     PostMessageA(dialog, WM_APP_START_SCAN, 0, 0);
 }
@@ -343,8 +362,7 @@ static void OpenHelp(HWND dialog)
 static void OpenUserFolder(HWND dialog)
 {
     char folder[MAX_PATH];
-    ReadBox(dialog, IDC_USERFOLDER, folder);
-    SetUserFolder(folder);
+    if (!ReadUserFolderBox(dialog, folder)) return;
     ShellExecuteA(dialog, KeyIsDown(VK_CONTROL) ? "explore" : "open", folder, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
@@ -457,6 +475,8 @@ INT_PTR CALLBACK LinkDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 static void TakeDroppedTarget(HWND edit, HDROP drop)
 {
+    // A name too long for a path buffer is ignored, never cut short.
+    if (DragQueryFileA(drop, 0, nullptr, 0) >= MAX_PATH) return;
     char path[MAX_PATH] = "";
     DragQueryFileA(drop, 0, path, sizeof path);
     const char* dot = FindLastChar(path, '.');

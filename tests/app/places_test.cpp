@@ -223,4 +223,37 @@ TEST_F(AppPlaces, StopPressedWhileIdleDoesNotBlockAnUntick)
     CloseAndExpectExitZero();
 }
 
+// A text too long to be a path is refused whole, never cut into another path.
+TEST_F(AppPlaces, OverlongTextsAreRefusedNotCut)
+{
+    ASSERT_TRUE(OpenIdle());
+    std::string original = ItemText(Dialog, 1000);
+    struct Row {
+        int Box;     // the box given the long text
+        int Clicked; // the place then clicked
+    };
+    for (const Row& row : {Row{1000, 401}, Row{1001, 403}, Row{1015, 411}}) {
+        SCOPED_TRACE(row.Box);
+        // Cut at 259 bytes this would still name a file in the Desktop folder.
+        std::string longText = Tree.Folder("Desktop") + "\\" + std::string(300, 'x');
+        ASSERT_TRUE(SetItemText(Dialog, row.Box, longText));
+        std::string before = ItemText(Dialog, 200);
+        PostClick(Dialog, row.Clicked);
+        HWND box = Program.WaitForDialog("Pathwick");
+        ASSERT_NE(box, nullptr) << "the click was not refused";
+        EXPECT_EQ(ItemText(box, 0xFFFF), "フルパスファイル名を指定してください");
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitGone(box));
+        ASSERT_TRUE(Sync(Dialog));
+        EXPECT_FALSE(IsTicked(Dialog, row.Clicked));
+        EXPECT_EQ(ItemText(Dialog, 200), before);
+        ASSERT_TRUE(SetItemText(Dialog, row.Box, row.Box == 1000 ? original : ""));
+    }
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((Tree.Folder("Desktop") + "\\x*").c_str(), &entry);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "something was made on the Desktop: " << entry.cFileName;
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    CloseAndExpectExitZero();
+}
+
 } // namespace
