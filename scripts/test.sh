@@ -27,6 +27,6 @@ for arch in x86_64 i686; do
 done
 # The archive a Windows user downloads, from the builds just made.
 bash scripts/package.sh > "$BUILD/package.log"
-echo "Package for Windows users: $(head -n 1 "$BUILD/package.log")"
+echo "Package for Windows users: $(grep -m1 '\.zip$' "$BUILD/package.log")"
 
 ctest --test-dir "$BUILD/x86_64" --output-on-failure --timeout 300 "$@"
