@@ -131,18 +131,24 @@ HICON GetFileIcon(const char* path)
     return info.hIcon;
 }
 
-BOOL ChooseTargetFile(HWND owner, char* path)
+BOOL AskForExistingFile(HWND owner, char* path, const char* filter, const char* title)
 {
     OPENFILENAMEA request = {};
-    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A; // the layout every system since 95 knows
     request.hwndOwner = owner;
-    request.lpstrFilter = "All Files (*.*)\0*.*\0";
+    request.lpstrFilter = filter;
     request.nFilterIndex = 1;
     request.lpstrFile = path;
     request.nMaxFile = MAX_PATH;
-    request.lpstrTitle = " ファイルの選択  （ファイル選択後“開く”をクリック）";
+    request.lpstrTitle = title;
     request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     return GetOpenFileNameA(&request);
+}
+
+BOOL ChooseTargetFile(HWND owner, char* path)
+{
+    return AskForExistingFile(owner, path, "All Files (*.*)\0*.*\0",
+                              " ファイルの選択  （ファイル選択後“開く”をクリック）");
 }
 
 static int CALLBACK ChooseFolderCallback(HWND browser, UINT message, LPARAM, LPARAM data)

@@ -9,6 +9,9 @@ LRESULT CALLBACK TargetEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM l
 void ToggleLocation(HWND dialog, int boxId, const char* valueName, const char* thirdArgument, const char* target,
                     const char* linkName, const char* description);
 void ClearGroupEdits(HWND dialog);
+// The file-open dialog for an existing file; `path` (260 bytes) holds the
+// initial name on entry and the chosen path on success.
+BOOL AskForExistingFile(HWND owner, char* path, const char* filter, const char* title);
 BOOL ChooseTargetFile(HWND owner, char* path);
 BOOL ChooseFolder(HWND owner, char* path);
 HICON GetFileIcon(const char* path);

@@ -42,16 +42,8 @@ HWND RootWindowOf(HWND window)
 BOOL ChooseExecutable(HWND owner, char* path)
 {
     path[0] = '\0';
-    OPENFILENAMEA request = {};
-    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    request.hwndOwner = owner;
-    request.lpstrFilter = "EXE Files (*.exe)\0*.exe\0All Files (*.*)\0*.*\0";
-    request.nFilterIndex = 1;
-    request.lpstrFile = path;
-    request.nMaxFile = MAX_PATH;
-    request.lpstrTitle = " アプリケーションの選択  （ファイル選択後“開く”をクリック）";
-    request.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    return GetOpenFileNameA(&request);
+    return AskForExistingFile(owner, path, "EXE Files (*.exe)\0*.exe\0All Files (*.*)\0*.*\0",
+                              " アプリケーションの選択  （ファイル選択後“開く”をクリック）");
 }
 
 void EnterPickingMode(HWND window)

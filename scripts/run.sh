@@ -27,9 +27,7 @@ fi
 
 export PATHWICK_WINEPREFIX="$BUILD/wineprefix"
 source scripts/xserver.sh
-start_xserver
-trap 'bash scripts/wine-prefix.sh stop; stop_xserver' EXIT
-bash scripts/wine-prefix.sh start
+start_wine_session
 source scripts/wine-env.sh
 target="${1:-C:\\windows\\notepad.exe}"
 wine64 "$EXE" "$target" </dev/null >/dev/null 2>&1 &

@@ -10,12 +10,7 @@ bash scripts/setup.sh
 BUILD="${PATHWICK_BUILD_DIR:-$ROOT/build}"
 export PATHWICK_WINEPREFIX="$BUILD/wineprefix"
 source scripts/xserver.sh
-
-# Wine's server must run before anything starts a Wine process (test
-# discovery included), with its output away from ctest's pipes.
-start_xserver
-trap 'bash scripts/wine-prefix.sh stop; stop_xserver' EXIT
-bash scripts/wine-prefix.sh start
+start_wine_session
 
 for arch in x86_64 i686; do
     testing=ON; dist="$BUILD/dist"

@@ -1,5 +1,7 @@
 # Sourced: start_xserver picks a free display, starts Xvfb on it and exports
 # DISPLAY; stop_xserver ends it. One wineserver belongs to one display.
+# start_wine_session (below) does both and starts the wineserver too.
+PATHWICK_ROOT_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 XVFB_PID=""
 start_xserver() {
     local n
@@ -19,4 +21,13 @@ start_xserver() {
 stop_xserver() {
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=""
+}
+
+# A private X server and the project's wineserver on it, both ended when the
+# calling script exits. Wine's server must run before anything starts a Wine
+# process (test discovery included), with its output away from ctest's pipes.
+start_wine_session() {
+    start_xserver
+    trap 'bash "$PATHWICK_ROOT_DIR/scripts/wine-prefix.sh" stop; stop_xserver' EXIT
+    bash "$PATHWICK_ROOT_DIR/scripts/wine-prefix.sh" start
 }

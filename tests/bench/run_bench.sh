@@ -9,9 +9,7 @@ bash scripts/setup.sh
 BUILD="${PATHWICK_BUILD_DIR:-$ROOT/build}"
 export PATHWICK_WINEPREFIX="$BUILD/wineprefix"
 source scripts/xserver.sh
-start_xserver
-trap 'bash scripts/wine-prefix.sh stop; stop_xserver' EXIT
-bash scripts/wine-prefix.sh start
+start_wine_session
 cmake -S . -B "$BUILD/x86_64" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-x86_64.cmake" -DPATHWICK_DIST_DIR="$BUILD/dist" \
     -DBUILD_TESTING=ON >/dev/null
