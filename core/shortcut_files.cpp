@@ -94,13 +94,29 @@ static bool CreateSiblingFile(const char* linkPath, char* temporary)
 
 // The shell, an indexer or a virus scanner may open a file the moment it
 // appears and hold it for a moment; a failure of that kind passes, so it is
-// worth a few short retries before the user is told it did not work.
+// worth a few short retries before the user is told it did not work. A file
+// the user may not write never becomes writable by waiting, so a plain
+// refusal is not retried: in a place a limited user may not write, every
+// click would freeze the window for half a second.
 const int ConflictRetries = 10;
 const DWORD ConflictPause = 50; // ms
+const ULONG StatusDeletePending = 0xC0000056;
 
-static bool IsPassingConflict(DWORD error)
+// A file whose deletion is still pending answers "access denied" too; only
+// the system's own status for the last failure tells the two apart. Under
+// Wine that status says "access denied" for both, so nothing is retried there.
+static bool LastFailureWasDeletePending()
 {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+    typedef ULONG(WINAPI * LastNtStatusFn)(void);
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    LastNtStatusFn lastStatus = ntdll ? (LastNtStatusFn)(void*)GetProcAddress(ntdll, "RtlGetLastNtStatus") : nullptr;
+    return lastStatus && lastStatus() == StatusDeletePending;
+}
+
+BOOL IsPassingConflict(DWORD error)
+{
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return TRUE;
+    return error == ERROR_ACCESS_DENIED && LastFailureWasDeletePending();
 }
 
 static HRESULT WriteLinkRetrying(const char* target, const char* linkPath, const char* description,
@@ -115,11 +131,26 @@ static HRESULT WriteLinkRetrying(const char* target, const char* linkPath, const
     return status;
 }
 
+// A rename over a file that another process holds open is refused as
+// "access denied" too, on Windows as under Wine. Whether the old file could
+// be opened for deletion tells that apart from a file the user may not
+// remove: only a file that is merely held is waited for.
+static bool ReplaceIsWorthAWait(DWORD error, const char* to)
+{
+    if (IsPassingConflict(error)) return true;
+    if (error != ERROR_ACCESS_DENIED) return false;
+    HANDLE probe = CreateFileA(to, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return IsPassingConflict(GetLastError()) != FALSE;
+    CloseHandle(probe); // deletable, so held by someone who shares it
+    return true;
+}
+
 static BOOL ReplaceRetrying(const char* from, const char* to)
 {
     for (int retry = 0;; ++retry) {
         if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return TRUE;
-        if (retry >= ConflictRetries || !IsPassingConflict(GetLastError())) return FALSE;
+        if (retry >= ConflictRetries || !ReplaceIsWorthAWait(GetLastError(), to)) return FALSE;
         Sleep(ConflictPause);
     }
 }
@@ -143,13 +174,7 @@ static BOOL SaveThenReplace(const char* target, const char* linkPath, const char
         DeleteFileA(temporary);
         return FALSE;
     }
-    // A read-only shortcut of that name is replaced too, as a fresh save would.
-    DWORD attributes = GetFileAttributesA(linkPath);
-    bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    (attributes & FILE_ATTRIBUTE_READONLY);
-    if (readOnly) SetFileAttributesA(linkPath, attributes & ~FILE_ATTRIBUTE_READONLY);
     if (ReplaceRetrying(temporary, linkPath)) return TRUE;
-    if (readOnly) SetFileAttributesA(linkPath, attributes);
     DeleteFileA(temporary);
     return FALSE;
 }
@@ -160,5 +185,8 @@ BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPath
     char linkPath[MAX_PATH];
     if (!BuildLinkPath(linkPath, valueName, subPathOrFolder, linkName)) return FALSE;
     if (IsExistingFolder(linkPath)) return FALSE; // a folder of that name is never touched
+    // A read-only shortcut is the user's to protect: it is never replaced.
+    DWORD attributes = GetFileAttributesA(linkPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return FALSE;
     return SaveThenReplace(target, linkPath, description, mode);
 }

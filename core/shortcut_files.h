@@ -13,6 +13,10 @@ HRESULT ReadLinkTarget(HWND owner, const char* linkPath, char* target, char* arg
 HRESULT WriteLink(const char* target, const char* linkPath, const char* description,
                   WorkingFolderMode mode = WithWorkingFolder);
 // True when the shortcut was written. A shortcut of the same name that stood
-// there before is replaced only once the new one has been saved.
+// there before is replaced only once the new one has been saved; a read-only
+// one is never replaced.
 BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPathOrFolder, const char* linkName,
                   const char* description, WorkingFolderMode mode = WithWorkingFolder);
+// Whether a failed save or replace, with this error, is worth a short retry:
+// only when another process holds the file or its deletion is still pending.
+BOOL IsPassingConflict(DWORD error);
