@@ -33,8 +33,28 @@ BOOL RemoveEmptyFolderTree(const char* folder)
     return RemoveDirectoryA(folder);
 }
 
+// The folder a place's shortcuts may be removed from and pruned below: the
+// shell folder (with Quick Launch's own sub-path for "AppData").
+static bool ReadPlaceRoot(char* root, const char* valueName)
+{
+    if (!ReadShellFolder(root, MAX_PATH, valueName)) return false;
+    return lstrcmpA(valueName, "AppData") != 0 || ComposePath(root, MAX_PATH, root, QuickLaunchSubPath);
+}
+
+// A group text such as "..", "." or "\\" names the place itself or a folder
+// above it: nothing is looked for there, so nothing at or above the place's
+// folder is ever deleted.
+static bool SubPathStaysInPlace(const char* valueName, const char* subPath)
+{
+    char shellFolder[MAX_PATH], searched[MAX_PATH];
+    if (!ReadShellFolder(shellFolder, sizeof shellFolder, valueName)) return false;
+    if (!ComposePath(searched, sizeof searched, shellFolder, subPath ? subPath : "")) return false;
+    return IsWithinFolder(searched, shellFolder) != FALSE;
+}
+
 BOOL DeleteLinkFrom(HWND owner, const char* target, const char* valueName, const char* subPathOrFolder)
 {
+    if (valueName && !SubPathStaysInPlace(valueName, subPathOrFolder)) return FALSE;
     char found[MAX_PATH];
     if (!FindLinkInLocation(owner, found, target, valueName, subPathOrFolder, 0)) return FALSE;
     if (!IsExistingFile(found)) return FALSE;
@@ -45,10 +65,9 @@ BOOL DeleteLinkFrom(HWND owner, const char* target, const char* valueName, const
     if (!backslash) return deleted;
     *backslash = '\0';
 
+    // Only a group folder strictly inside the place is pruned, never the
+    // place's own folder or one above it, however the group was written.
     char root[MAX_PATH];
-    if (!ReadShellFolder(root, sizeof root, valueName)) return deleted;
-    if (lstrcmpA(valueName, "AppData") == 0 && !ComposePath(root, sizeof root, root, QuickLaunchSubPath))
-        return deleted;
-    if (lstrcmpiA(found, root) != 0) RemoveEmptyFolderTree(found);
+    if (ReadPlaceRoot(root, valueName) && IsBelowFolder(found, root)) RemoveEmptyFolderTree(found);
     return deleted;
 }

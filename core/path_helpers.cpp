@@ -138,3 +138,45 @@ BOOL ComposePath(char* output, int size, const char* a, const char* b, const cha
     if (target != output) memcpy(output, composed, at + 1);
     return TRUE;
 }
+
+BOOL FullFolderPath(char* output, const char* path)
+{
+    output[0] = '\0';
+    if (!path || !*path) return FALSE;
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full) return FALSE;
+    for (char* last = FindLastChar(full, '\\'); last && !last[1] && last - full > 2; last = FindLastChar(full, '\\'))
+        *last = '\0';
+    lstrcpynA(output, full, MAX_PATH);
+    return TRUE;
+}
+
+// Compares full forms, so that "x\.", "x\\" or "x\sub\.." count as x itself.
+static bool ComparePlaces(const char* path, const char* root, bool* same, bool* inside)
+{
+    char fullPath[MAX_PATH], fullRoot[MAX_PATH];
+    if (!FullFolderPath(fullPath, path) || !FullFolderPath(fullRoot, root)) return false;
+    int rootLength = lstrlenA(fullRoot);
+    *same = lstrcmpiA(fullPath, fullRoot) == 0;
+    *inside = false;
+    if (lstrlenA(fullPath) > rootLength) {
+        char head[MAX_PATH];
+        lstrcpynA(head, fullPath, rootLength + 1);
+        bool rootEndsInSeparator = FindLastChar(fullRoot, '\\') == fullRoot + rootLength - 1;
+        *inside = lstrcmpiA(head, fullRoot) == 0 && (rootEndsInSeparator || fullPath[rootLength] == '\\');
+    }
+    return true;
+}
+
+BOOL IsWithinFolder(const char* path, const char* root)
+{
+    bool same, inside;
+    return ComparePlaces(path, root, &same, &inside) && (same || inside);
+}
+
+BOOL IsBelowFolder(const char* path, const char* root)
+{
+    bool same, inside;
+    return ComparePlaces(path, root, &same, &inside) && inside;
+}

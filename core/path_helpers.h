@@ -30,3 +30,12 @@ void SplitFolderAndName(const char* path, char* folder, char* name);
 // a path is never cut short into a different path.
 BOOL ComposePath(char* output, int size, const char* a, const char* b, const char* c = nullptr,
                  const char* d = nullptr);
+
+// The full form of a folder path (".", ".." and doubled separators resolved,
+// no trailing backslash but a drive's own) into 260 bytes; false when it
+// cannot be made or does not fit.
+BOOL FullFolderPath(char* output, const char* path);
+// Whether `path` is the folder `root` or lies inside it, and whether it lies
+// strictly inside it; both compare full forms without regard to case.
+BOOL IsWithinFolder(const char* path, const char* root);
+BOOL IsBelowFolder(const char* path, const char* root);

@@ -102,6 +102,26 @@ static BOOL EnsureFolder(const char* folder)
     return CreateDirectoryA(folder, nullptr) || CreateFolderChain(folder);
 }
 
+// A group such as ".." or a name such as "..\\x" would lead out of the place:
+// the group folder must lie within the place's folder, and the shortcut
+// directly in that group folder.
+static bool StaysInFolder(const char* linkPath, const char* valueName, const char* folder)
+{
+    const char* colon = FindFirstChar(linkPath, ':');
+    if (colon == linkPath + 1) colon = FindFirstChar(colon + 1, ':'); // the drive's own
+    if (colon) return false; // a name with a colon would be a stream of some other file
+    char shellFolder[PathBufferSize], parent[PathBufferSize];
+    if (valueName && (!ReadShellFolder(shellFolder, sizeof shellFolder, valueName) ||
+                      !IsWithinFolder(folder, shellFolder)))
+        return false;
+    if (!FullFolderPath(parent, linkPath)) return false;
+    char* backslash = FindLastChar(parent, '\\');
+    if (!backslash) return false;
+    *backslash = '\0';
+    char fullFolder[PathBufferSize];
+    return FullFolderPath(fullFolder, folder) && lstrcmpiA(parent, fullFolder) == 0;
+}
+
 BOOL BuildLinkPath(char* output, const char* valueName, const char* subPathOrFolder, const char* linkName)
 {
     char folder[PathBufferSize];
@@ -114,6 +134,7 @@ BOOL BuildLinkPath(char* output, const char* valueName, const char* subPathOrFol
     // Refuse a path that would not fit before any folder is created for it.
     char composed[PathBufferSize];
     if (!ComposePath(composed, sizeof composed, folder, "\\", linkName, ".lnk")) return FALSE;
+    if (!StaysInFolder(composed, valueName, folder)) return FALSE;
     bool mustExist = !valueName || (subPathOrFolder && *subPathOrFolder);
     if (mustExist && !EnsureFolder(folder)) return FALSE;
     lstrcpynA(output, composed, PathBufferSize);
