@@ -44,6 +44,9 @@ static const PlaceRow Places[11] = {
 
 static WNDPROC SavedEditProc;
 static bool DropRegistered;
+// The mode the next requested scan runs in. It becomes DeadLinkMode only when
+// that scan starts: a refused request leaves the mode as it was.
+static LONG RequestedDeadLinkMode;
 
 static bool ScanRunning()
 {
@@ -171,12 +174,11 @@ BOOL ChooseFolder(HWND owner, char* path)
     LPITEMIDLIST items = SHBrowseForFolderA(&request);
     BOOL chosen = FALSE;
     if (items) {
-        SHGetPathFromIDListA(items, path);
+        // An item with no file-system path is no folder to take.
+        chosen = SHGetPathFromIDListA(items, path);
         CoTaskMemFree(items);
-        chosen = TRUE;
-    } else {
-        path[0] = '\0';
     }
+    if (!chosen) path[0] = '\0';
     if (SUCCEEDED(comStatus)) CoUninitialize();
     return chosen;
 }
@@ -190,6 +192,35 @@ static bool ReadGroupText(HWND dialog, int groupBox, char* output)
     output[0] = '\0';
     if (fits && group[0]) ComposePath(output, MAX_PATH, "\\", group);
     return fits;
+}
+
+// A group names a real sub-folder only when every part of it does: an empty
+// part (only backslashes, or a doubled one) or a part made of dots and blanks
+// ("." or "..") would name the place's own folder or one above it.
+static bool IsRealGroupName(const char* group)
+{
+    const char* part = group;
+    for (;;) {
+        const char* backslash = FindFirstChar(part, '\\');
+        const char* slash = FindFirstChar(part, '/');
+        const char* end = backslash && (!slash || backslash < slash) ? backslash : slash;
+        if (!end) end = part + lstrlenA(part);
+        bool onlyDotsAndBlanks = true;
+        for (const char* c = part; c < end; ++c)
+            if (*c != '.' && *c != ' ') onlyDotsAndBlanks = false;
+        if (onlyDotsAndBlanks) return false;
+        if (!*end) return true;
+        part = end + 1;
+    }
+}
+
+static void ShowGroupRefused(HWND dialog, const char* valueName, const char* group)
+{
+    char display[100] = "";
+    LocationDisplayName(display, sizeof display, valueName);
+    char text[MAX_PATH + 256];
+    wsprintfA(text, "%s のグループ名 %s はフォルダ名として使えません", display, group);
+    SetDlgItemTextA(dialog, IDC_STATUS, text);
 }
 
 static void ComposeToggleMessage(char* text, bool created, bool ok, const char* valueName, const char* thirdArgument,
@@ -251,9 +282,10 @@ void ToggleLocation(HWND dialog, int boxId, const char* valueName, const char* t
 
 static void OnPlaceClicked(HWND dialog, const PlaceRow& place)
 {
-    char description[MAX_PATH];
-    bool fits = ReadBox(dialog, IDC_TARGET, AppState.TargetPath);
-    fits = ReadBox(dialog, IDC_LINKNAME, AppState.LinkName) && fits;
+    // Read into locals first: a refused click changes nothing the user had.
+    char target[MAX_PATH], linkName[MAX_PATH], description[MAX_PATH];
+    bool fits = ReadBox(dialog, IDC_TARGET, target);
+    fits = ReadBox(dialog, IDC_LINKNAME, linkName) && fits;
     GetDlgItemTextA(dialog, IDC_DESCRIPTION, description, sizeof description); // free text: a long one is cut
 
     char thirdArgument[MAX_PATH] = "";
@@ -264,11 +296,18 @@ static void OnPlaceClicked(HWND dialog, const PlaceRow& place)
     } else if (place.BoxId == IDC_PLACE_QUICKLAUNCH) {
         third = QuickLaunchSubPath;
     } else if (place.BoxId == IDC_PLACE_USERFOLDER) {
-        fits = ReadUserFolderBox(dialog, thirdArgument) && fits;
+        fits = ReadBox(dialog, IDC_USERFOLDER, thirdArgument) && fits;
         third = thirdArgument;
     }
     if (!fits) {
         Ask(dialog, "フルパスファイル名を指定してください", MB_ICONINFORMATION);
+        return;
+    }
+    lstrcpynA(AppState.TargetPath, target, MAX_PATH);
+    lstrcpynA(AppState.LinkName, linkName, MAX_PATH);
+    if (place.BoxId == IDC_PLACE_USERFOLDER) SetUserFolder(thirdArgument);
+    if (place.GroupBox && thirdArgument[0] && !IsRealGroupName(thirdArgument + 1)) {
+        ShowGroupRefused(dialog, place.ValueName, thirdArgument + 1);
         return;
     }
 
@@ -306,7 +345,7 @@ static void SearchAgain(HWND dialog)
     SetDlgItemTextA(dialog, IDC_LINKNAME, AppState.LinkName);
     char folder[MAX_PATH];
     ReadUserFolderBox(dialog, folder);
-    SweepState.DeadLinkMode = 0;
+    RequestedDeadLinkMode = 0;
     PostMessageA(dialog, WM_APP_START_SCAN, 0, 0);
 }
 
@@ -337,7 +376,7 @@ static void StartDeadLinkCheck(HWND dialog)
     AppState.LinkName[0] = '\0';
     SetDlgItemTextA(dialog, IDC_LINKNAME, "");
     SetDlgItemTextA(dialog, IDC_TARGET, "");
-    SweepState.DeadLinkMode = 1;
+    RequestedDeadLinkMode = 1;
     PostMessageA(dialog, WM_APP_START_SCAN, 0, 0);
     RepaintWhole(dialog);
 }
@@ -393,7 +432,7 @@ static void InitLinkDialog(HWND dialog)
     SetWindowTextA(dialog, caption);
     ShowTargetAndName(dialog);
     if (AppState.ScanOnOpen) {
-        SweepState.DeadLinkMode = 0;
+        RequestedDeadLinkMode = 0;
         PostMessageA(dialog, WM_APP_START_SCAN, 0, 0);
     } else {
         ShowTickPlacesText(dialog);
@@ -423,6 +462,16 @@ static void PaintLinkDialog(HWND dialog)
     }
     if (!ScanRunning()) PostMessageA(dialog, WM_APP_PAINT_MARKS, 0, 0);
     EndPaint(dialog, &paint);
+}
+
+// Shift held or a scan running refuses the request and leaves the mode as it
+// was; so does a scan that cannot be started.
+static void OnStartScanRequest(HWND dialog)
+{
+    if (KeyIsDown(VK_SHIFT) || ScanRunning()) return;
+    LONG before = SweepState.DeadLinkMode;
+    SweepState.DeadLinkMode = RequestedDeadLinkMode;
+    if (!StartScan(dialog)) SweepState.DeadLinkMode = before;
 }
 
 static INT_PTR OnCommand(HWND dialog, int id)
@@ -468,7 +517,7 @@ INT_PTR CALLBACK LinkDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return (INT_PTR)GetSysColorBrush(COLOR_BTNFACE);
     default:
         if (message == WM_APP_START_SCAN) {
-            if (!KeyIsDown(VK_SHIFT) && !ScanRunning()) StartScan(dialog);
+            OnStartScanRequest(dialog);
             return TRUE;
         }
         if (message == WM_APP_PAINT_MARKS) {
