@@ -115,7 +115,14 @@ int StartScan(HWND dialog)
     if (!thread) return 0;
     AppState.ScanThreadHandle = thread;
     SetThreadPriority(thread, THREAD_PRIORITY_ABOVE_NORMAL);
-    ResumeThread(thread);
+    if (ResumeThread(thread) == (DWORD)-1) {
+        // It never ran a step, so it holds nothing: end it, and the dialog
+        // stays idle instead of waiting for a scan that never comes.
+        TerminateThread(thread, 0);
+        AppState.ScanThreadHandle = nullptr;
+        CloseHandle(thread);
+        return 0;
+    }
     return 1;
 }
 
@@ -203,16 +210,18 @@ DWORD WINAPI ScanThread(LPVOID parameter)
     // Wind-down: the handle is cleared before a pending close is posted, so
     // the dialog sees itself idle when the close arrives. A close asked for
     // at this very moment either sees the scan running and is posted below,
-    // or sees it ended and closes at once: it is never lost.
+    // or sees it ended and closes at once: it is never lost. The mode and
+    // counts are reset before the handle is cleared, so a check the dialog
+    // starts the moment it sees itself idle keeps its own mode and counts.
     EnterCriticalSection(&ScanEndLock);
     HANDLE ownHandle = AppState.ScanThreadHandle;
     LONG closeRequested = AppState.CloseAfterScan;
-    AppState.ScanThreadHandle = nullptr;
-    LeaveCriticalSection(&ScanEndLock);
-    CloseHandle(ownHandle);
     SweepState.DeadLinkMode = 0;
     SweepState.BrokenCount = 0;
     SweepState.DeletedCount = 0;
+    AppState.ScanThreadHandle = nullptr;
+    LeaveCriticalSection(&ScanEndLock);
+    CloseHandle(ownHandle);
     if (closeRequested) PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     return 0;
 }
