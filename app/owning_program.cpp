@@ -113,9 +113,14 @@ static bool ExecutableOfProcess(DWORD processId, EnumProcessModulesFn enumModule
     bool found = false;
     HMODULE executable;
     DWORD needed;
-    if (enumModules(process, &executable, sizeof executable, &needed))
-        found = moduleFileName(process, executable, name, MAX_PATH) != 0;
-    if (!found) name[0] = '\0';
+    // A name that fills the buffer may have been cut into some other path:
+    // with room to spare, only a name shorter than a path buffer is taken.
+    char full[MAX_PATH + 2];
+    if (enumModules(process, &executable, sizeof executable, &needed)) {
+        DWORD length = moduleFileName(process, executable, full, sizeof full);
+        found = length != 0 && length < MAX_PATH;
+    }
+    lstrcpynA(name, found ? full : "", MAX_PATH);
     CloseHandle(process);
     return found;
 }
