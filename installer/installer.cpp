@@ -22,9 +22,11 @@ static const char MissingMainProgram[] = "Pathwick が見つかりません。\n
 struct Place {
     const char* ValueName; // value under ...\Explorer\Shell Folders
     const char* SubPath;   // below that folder, or null
+    const char* NotMade;   // said when its shortcut could not be made
 };
-static const Place Desktop = {"Desktop", nullptr};
-static const Place QuickLaunch = {"AppData", QuickLaunchSubPath};
+static const Place Desktop = {"Desktop", nullptr, "デスクトップ に Pathwick へのショートカットを作成できませんでした。"};
+static const Place QuickLaunch = {"AppData", QuickLaunchSubPath,
+                                  "Quick Launch に Pathwick へのショートカットを作成できませんでした。"};
 
 // The question for each combination of shortcuts already present, and the
 // places a Yes fills in. With both present nothing is asked.
@@ -94,10 +96,13 @@ static bool HoldsLinkTo(const Place& place, const char* mainProgram)
            IsExistingFile(foundLink);
 }
 
-// The installer's shortcuts carry no working folder, unlike the main program's.
+// The installer's shortcuts carry no working folder, unlike the main
+// program's. A shortcut that could not be made is named, so the user does
+// not look for it; the installer then goes on.
 static void CreateLinkToMainProgram(const Place& place, const char* mainProgram)
 {
-    CreateLinkIn(mainProgram, place.ValueName, place.SubPath, LinkName, LinkDescription, WithoutWorkingFolder);
+    if (!CreateLinkIn(mainProgram, place.ValueName, place.SubPath, LinkName, LinkDescription, WithoutWorkingFolder))
+        MessageBoxA(nullptr, place.NotMade, Caption, MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
 }
 
 static const Offer* OfferFor(bool onDesktop, bool inQuickLaunch)
