@@ -289,4 +289,22 @@ TEST_F(InstallerTest, HandsOverToTheRealMainProgramWhichRemovesTheInstaller)
     EXPECT_EQ(std::vector<std::string>({"Dovemere.html", "Quillet.exe"}), EntriesOf(InstallFolder));
 }
 
+// ---- a shortcut that cannot be made -----------------------------------------
+
+// The Desktop folder is gone: the user is told, and the rest goes on.
+TEST_F(InstallerTest, SaysWhichShortcutCouldNotBeMadeAndGoesOn)
+{
+    PutFakeMainProgram();
+    ASSERT_TRUE(RemoveDirectoryA(Desktop.c_str()));
+
+    InstallerRun run = Run({IDYES, IDOK});
+
+    EXPECT_EQ(std::vector<MessageBoxSeen>(
+                  {{QuestionNeither, "Yes No", "question", false},
+                   {"デスクトップ に Pathwick へのショートカットを作成できませんでした。", "OK", "information", false}}),
+              run.Boxes);
+    EXPECT_EQ(std::vector<std::string>({InstallerLink()}), DescribeFolder(QuickLaunch, CaseFolder));
+    EXPECT_EQ(std::vector<std::string>{MainStarted}, Records());
+}
+
 } // namespace
