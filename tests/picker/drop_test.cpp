@@ -1,0 +1,117 @@
+// Files dropped on the target box, driven inside this process through the
+// program's own functions: the link dialog made from the program's template,
+// and a drop block in global memory sent to the box as the shell sends it.
+#include "app_harness.h"
+#include "app_state.h"
+#include "link_dialog.h"
+#include <shlobj.h>
+
+using namespace apptest;
+
+namespace {
+
+class TargetBoxDrop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string program = std::string("Z:") + QUILLET_EXE;
+        for (char& c : program)
+            if (c == '/') c = '\\';
+        Resources = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(Resources, nullptr) << program;
+        Target = Folder / "予定表.exe";
+        ASSERT_TRUE(WriteBytes(Target, "MZ"));
+        lstrcpynA(AppState.TargetPath, "C:\\old.exe", MAX_PATH);
+        AppState.ScanOnOpen = 0; // no scan: the dialog opens idle
+        Dialog = CreateDialogParamA(Resources, "LINK_DIALOG", nullptr, LinkDialogProc, 0);
+        ASSERT_NE(Dialog, nullptr);
+        ASSERT_TRUE(SetItemText(Dialog, 1001, "Tools"));
+        SendDlgItemMessageA(Dialog, 401, BM_SETCHECK, BST_CHECKED, 0);
+        SetDlgItemTextA(Dialog, 200, "before");
+    }
+    void TearDown() override
+    {
+        AppState.ScanThreadHandle = nullptr;
+        if (Dialog) DestroyWindow(Dialog);
+        if (Resources) FreeLibrary(Resources);
+    }
+
+    // Sends a drop of `files` (CP932 paths) to box 1000, as the shell does.
+    void Drop(const std::vector<std::string>& files)
+    {
+        size_t size = sizeof(DROPFILES) + 1;
+        for (const std::string& file : files) size += file.size() + 1;
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+        DROPFILES* header = (DROPFILES*)GlobalLock(block);
+        header->pFiles = sizeof(DROPFILES);
+        char* names = (char*)(header + 1);
+        for (const std::string& file : files) {
+            memcpy(names, file.c_str(), file.size() + 1);
+            names += file.size() + 1;
+        }
+        GlobalUnlock(block);
+        SendDlgItemMessageA(Dialog, 1000, WM_DROPFILES, (WPARAM)block, 0);
+    }
+
+    // The dialog as a drop that was ignored leaves it.
+    void ExpectUnchanged()
+    {
+        EXPECT_EQ(ItemText(Dialog, 1000), "C:\\old.exe");
+        EXPECT_EQ(ItemText(Dialog, 1001), "Tools");
+        EXPECT_TRUE(IsTicked(Dialog, 401));
+        EXPECT_EQ(ItemText(Dialog, 200), "before");
+        EXPECT_STREQ(AppState.TargetPath, "C:\\old.exe");
+    }
+    // The dialog as a drop that was taken leaves it: a new target, nothing
+    // ticked, the groups emptied, and the request to tick places.
+    void ExpectTaken(const std::string& target, const std::string& name)
+    {
+        EXPECT_EQ(ItemText(Dialog, 1000), target);
+        EXPECT_EQ(ItemText(Dialog, 1003), name);
+        EXPECT_EQ(ItemText(Dialog, 1001), "");
+        EXPECT_FALSE(IsTicked(Dialog, 401));
+        EXPECT_EQ(ItemText(Dialog, 200), Format("%s へのショートカットを作成したい項目にチェックしてください", name.c_str()));
+        EXPECT_EQ(AppState.TargetPath, target);
+    }
+
+    ScratchFolder Folder{"drop"};
+    HMODULE Resources = nullptr;
+    HWND Dialog = nullptr;
+    std::string Target;
+};
+
+TEST_F(TargetBoxDrop, ShortcutGivesItsTarget)
+{
+    ASSERT_TRUE(MakeShortcut(Folder / "予定.lnk", Target));
+    Drop({Folder / "予定.lnk"});
+    ExpectTaken(Target, "予定表");
+}
+
+TEST_F(TargetBoxDrop, OfTwoFilesTheFirstIsTaken)
+{
+    std::string second = Folder / "second.txt";
+    ASSERT_TRUE(WriteBytes(second, "text"));
+    Drop({second, Target});
+    ExpectTaken(second, "second_txt");
+}
+
+TEST_F(TargetBoxDrop, IgnoredDuringAScanForATooLongNameAndForAMissingTarget)
+{
+    ASSERT_TRUE(MakeShortcut(Folder / "gone.lnk", Folder / "gone.exe"));
+    // Cut at 259 bytes, this name would be a file that exists.
+    std::string exact = Folder.Path() + "\\" + std::string(258 - Folder.Path().size(), 'y');
+    ASSERT_EQ(259u, exact.size());
+    ASSERT_TRUE(WriteBytes(exact, "y"));
+    std::string longName = exact + "zzz";
+    AppState.ScanThreadHandle = GetCurrentThread(); // any non-null handle: a scan runs
+    Drop({Target});
+    ExpectUnchanged();
+    AppState.ScanThreadHandle = nullptr;
+    for (const std::string& file : {longName, Folder / "gone.lnk", Folder / "nothing.exe"}) {
+        SCOPED_TRACE(file);
+        Drop({file});
+        ExpectUnchanged();
+    }
+}
+
+} // namespace
