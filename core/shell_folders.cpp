@@ -114,12 +114,10 @@ static bool StaysInFolder(const char* linkPath, const char* valueName, const cha
     if (valueName && (!ReadShellFolder(shellFolder, sizeof shellFolder, valueName) ||
                       !IsWithinFolder(folder, shellFolder)))
         return false;
-    if (!FullFolderPath(parent, linkPath)) return false;
-    char* backslash = FindLastChar(parent, '\\');
-    if (!backslash) return false;
-    *backslash = '\0';
-    char fullFolder[PathBufferSize];
-    return FullFolderPath(fullFolder, folder) && lstrcmpiA(parent, fullFolder) == 0;
+    char fullLink[PathBufferSize], fullFolder[PathBufferSize];
+    if (!FullFolderPath(fullLink, linkPath) || !FullFolderPath(fullFolder, folder)) return false;
+    SplitFolderAndName(fullLink, parent, nullptr); // a drive's root keeps its backslash, as the full form does
+    return lstrcmpiA(parent, fullFolder) == 0;
 }
 
 BOOL BuildLinkPath(char* output, const char* valueName, const char* subPathOrFolder, const char* linkName)

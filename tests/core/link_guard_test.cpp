@@ -62,6 +62,18 @@ TEST_F(LinkGuard, NamesThatLeaveTheFolderAreRefused)
     EXPECT_FALSE(Exists(places.Root() + "\\a"));
 }
 
+// A drive's root is a folder like any other for the user folder.
+TEST(LinkGuardAtRoot, UserFolderMayBeADrivesRoot)
+{
+    char drive[MAX_PATH];
+    GetTempPathA(sizeof drive, drive);
+    drive[3] = '\0';
+    std::string link = std::string(drive) + "pathwick-root-test.lnk";
+    EXPECT_TRUE(CreateLinkIn(Target, nullptr, drive, "pathwick-root-test", "")) << drive;
+    EXPECT_TRUE(Exists(link));
+    DeleteFileA(link.c_str());
+}
+
 TEST_F(LinkGuard, ReadOnlyShortcutIsLeftAlone)
 {
     std::string link = places.Folder("Desktop") + "\\x.lnk";
