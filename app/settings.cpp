@@ -9,9 +9,9 @@
 
 static const char UserFolderKey[] = " USER_FOLDER=";
 
-// Set when the file holds a byte that ends or hides a text line (Ctrl+Z or
-// NUL) or a key line whose value is no folder path; with it, the folder read
-// at start, to tell whether the user chose another one since.
+// Set when the file cannot be opened, or holds a byte that ends or hides a
+// text line (Ctrl+Z or NUL) or a key line whose value is no folder path; with
+// it, the folder read at start, to tell whether the user chose another since.
 static bool SettingsDamaged;
 static char FolderAsRead[MAX_PATH];
 
@@ -73,6 +73,8 @@ void ReadSettings()
         }
         if (length > 0 || cut) ApplyLine(line, length, cut);
         fclose(file);
+    } else if (GetFileAttributesA(AppState.SettingsFilePath) != INVALID_FILE_ATTRIBUTES) {
+        SettingsDamaged = true; // there, but held or barred: its key was not read
     }
     CopyUserFolder(FolderAsRead);
 }

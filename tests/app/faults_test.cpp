@@ -100,8 +100,9 @@ TEST_F(AppFaults, ReadOnlyShortcutOfTheSameNameIsLeftAlone)
     CloseAndExpectExitZero();
 }
 
-// A key line hidden by a Ctrl+Z or a NUL, or holding no folder path: the
-// file is left as it was, until the user chooses a folder.
+// A key line hidden by a Ctrl+Z or a NUL, holding no folder path, or in a
+// file that cannot be opened: the file is left as it was, until the user
+// chooses a folder.
 TEST_F(AppFaults, UnreadableSettingsAreKeptUntilAFolderIsChosen)
 {
     std::string saved = " USER_FOLDER=" + (Tree.Root / "saved") + "\r\n";
@@ -119,6 +120,17 @@ TEST_F(AppFaults, UnreadableSettingsAreKeptUntilAFolderIsChosen)
         CloseAndExpectExitZero();
         EXPECT_EQ(Hex(ReadBytes(Tree.Settings())), Hex(file));
     }
+    // Held elsewhere while the program starts, the file is not read, and
+    // so not written over either.
+    ASSERT_TRUE(WriteBytes(Tree.Settings(), saved));
+    HANDLE holder = CreateFileA(Tree.Settings().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    bool opened = OpenIdle();
+    CloseHandle(holder);
+    ASSERT_TRUE(opened);
+    CloseAndExpectExitZero();
+    EXPECT_EQ(ReadBytes(Tree.Settings()), saved);
+
     std::string chosen = Tree.Root / "chosen";
     ASSERT_TRUE(OpenIdle());
     ASSERT_TRUE(SetItemText(Dialog, 1015, chosen));
