@@ -52,6 +52,17 @@ static bool SubPathStaysInPlace(const char* valueName, const char* subPath)
     return IsWithinFolder(searched, shellFolder) != FALSE;
 }
 
+// A folder that is some place's own folder, or holds one (Startup lies
+// inside Programs), is never pruned as an emptied group.
+static bool HoldsAPlace(const char* folder)
+{
+    for (const LocationRow* row = LocationTable; row->ValueName; ++row) {
+        char root[MAX_PATH];
+        if (ReadPlaceRoot(root, row->ValueName) && IsWithinFolder(root, folder)) return true;
+    }
+    return false;
+}
+
 BOOL DeleteLinkFrom(HWND owner, const char* target, const char* valueName, const char* subPathOrFolder)
 {
     if (valueName && !SubPathStaysInPlace(valueName, subPathOrFolder)) return FALSE;
@@ -68,6 +79,7 @@ BOOL DeleteLinkFrom(HWND owner, const char* target, const char* valueName, const
     // Only a group folder strictly inside the place is pruned, never the
     // place's own folder or one above it, however the group was written.
     char root[MAX_PATH];
-    if (ReadPlaceRoot(root, valueName) && IsBelowFolder(found, root)) RemoveEmptyFolderTree(found);
+    if (ReadPlaceRoot(root, valueName) && IsBelowFolder(found, root) && !HoldsAPlace(found))
+        RemoveEmptyFolderTree(found);
     return deleted;
 }

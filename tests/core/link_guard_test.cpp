@@ -48,6 +48,17 @@ TEST_F(LinkGuard, GroupTextsNamingNoGroupNeverReachAtOrAboveThePlace)
     }
 }
 
+// Startup lies inside Programs: as a group of Programs it is used, but it
+// is another place's folder and stays when emptied.
+TEST_F(LinkGuard, GroupThatIsAnotherPlaceStays)
+{
+    ASSERT_TRUE(CreateLinkIn(Target, "Programs", "\\Startup", "x", ""));
+    EXPECT_TRUE(Exists(places.Folder("Startup") + "\\x.lnk"));
+    EXPECT_TRUE(DeleteLinkFrom(nullptr, Target, "Programs", "\\Startup"));
+    EXPECT_FALSE(Exists(places.Folder("Startup") + "\\x.lnk"));
+    EXPECT_TRUE(IsExistingFolder(places.Folder("Startup").c_str()));
+}
+
 // A shortcut name that leads out of its folder, or into a stream of a file.
 TEST_F(LinkGuard, NamesThatLeaveTheFolderAreRefused)
 {
