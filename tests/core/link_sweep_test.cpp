@@ -79,6 +79,7 @@ TEST_F(SweepTest, OnlyMissingLocalTargetsAreBroken)
     EXPECT_EQ(0, Sweep("Desktop"));
     EXPECT_EQ(1, SweepState.BrokenCount);
     EXPECT_EQ(std::vector<std::string>{desktop + "\\gone.lnk"}, responder.Paths);
+    EXPECT_EQ(2, SweepState.SkippedCount) << "the network path and the absent drive could not be checked";
 }
 
 TEST_F(SweepTest, DeleteAllAndKeepAllHoldForTheRestOfTheSweep)
