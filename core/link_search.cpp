@@ -249,9 +249,8 @@ static bool IsSpecialFolder(const char* path, char special[4][MAX_PATH])
 // exist, and a folder with no entries at all, hold nothing to check; any
 // other folder (denied, or named with characters the code page lacks) was
 // passed over.
-static void NoteUnlistedFolder(const char* folder)
+static void NoteUnlistedFolder(const char* folder, DWORD error)
 {
-    DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return;
     if (SweepState.Depth <= 1 && !IsExistingFolder(folder)) return;
     NotePassedOver();
@@ -262,13 +261,13 @@ static bool SearchFilesIn(HWND owner, char* foundLinkPath, const char* folder, c
 {
     char pattern[MAX_PATH];
     if (!ComposePath(pattern, sizeof pattern, folder, "\\*.*")) {
-        NotePassedOver();
+        NoteUnlistedFolder(folder, ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
     WIN32_FIND_DATAA entry;
     HANDLE find = FindFirstFileA(pattern, &entry);
     if (find == INVALID_HANDLE_VALUE) {
-        NoteUnlistedFolder(folder);
+        NoteUnlistedFolder(folder, GetLastError());
         return false;
     }
 
