@@ -9,6 +9,10 @@ struct SweepStateRecord {
     volatile LONG DeadLinkMode;
     volatile LONG BrokenCount;
     volatile LONG DeletedCount; // deletions that succeeded
+    // Shortcuts, files and folders the sweep passed over without being able
+    // to check them: targets it cannot look at, folders it cannot list,
+    // entries whose path does not fit.
+    volatile LONG SkippedCount;
     volatile LONG DeleteAll;
     volatile LONG KeepAll;
     volatile LONG StopRequested;

@@ -190,3 +190,41 @@ BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPath
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return FALSE;
     return SaveThenReplace(target, linkPath, description, mode);
 }
+
+// Any target that fits the 260-byte ANSI buffer has fewer wide characters than
+// this, so a wide text that fills it was cut and is never taken.
+const int WideTargetChars = 1024;
+
+static BOOL ToExactAnsi(const WCHAR* wide, char* target)
+{
+    if (lstrlenW(wide) >= WideTargetChars - 1) return FALSE;
+    BOOL usedDefault = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, target, MAX_PATH, nullptr, &usedDefault);
+    return length > 0 && !usedDefault;
+}
+
+BOOL ReadExactLinkTarget(HWND owner, const char* linkPath, char* target)
+{
+    target[0] = '\0';
+    if (!linkPath || !*linkPath) return FALSE;
+    BOOL exact = FALSE;
+    HRESULT comStatus = CoInitialize(nullptr);
+    IShellLinkW* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&link))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
+            WCHAR widePath[MAX_PATH];
+            WCHAR wideTarget[WideTargetChars];
+            wideTarget[0] = 0;
+            if (ToWide(linkPath, widePath) && SUCCEEDED(file->Load(widePath, STGM_READ)) &&
+                SUCCEEDED(link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_ANY_MATCH, 1))) &&
+                link->GetPath(wideTarget, WideTargetChars, nullptr, SLGP_UNCPRIORITY) == S_OK)
+                exact = ToExactAnsi(wideTarget, target);
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(comStatus)) CoUninitialize();
+    if (!exact) target[0] = '\0';
+    return exact;
+}

@@ -20,3 +20,9 @@ BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPath
 // Whether a failed save or replace, with this error, is worth a short retry:
 // only when another process holds the file or its deletion is still pending.
 BOOL IsPassingConflict(DWORD error);
+// The shortcut's target as the shell keeps it in wide characters, turned into
+// the ANSI code page with no stand-in for any character. FALSE when it cannot
+// be read that way, or when the target has a character the code page cannot
+// hold or does not fit in the 260-byte `target`: such a target cannot be
+// looked up by this program, and a 260-byte ANSI read of it names another file.
+BOOL ReadExactLinkTarget(HWND owner, const char* linkPath, char* target);

@@ -188,6 +188,7 @@ TEST_F(SearchTest, OverlongPathsAreSkippedNotCut)
     SweepState.KeepAll = 1;
     EXPECT_EQ(1, Find("C:\\pathwick-gone\\cut.exe", nullptr, 1001, root.c_str()));
     EXPECT_EQ(1, SweepState.BrokenCount) << "only the shortcut at the cut-off path, and that once";
+    EXPECT_EQ(2, SweepState.SkippedCount) << "the long shortcut and the long group are passed over, and said so";
     EXPECT_EQ(longLink.substr(0, MAX_PATH - 1), found);
     DeleteFileW(LongPath(longLink).c_str());
     DeleteFileW(LongPath(longGroup + "\\a.lnk").c_str());

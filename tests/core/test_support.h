@@ -347,7 +347,7 @@ private:
 
 inline void ResetSweepState()
 {
-    SweepState.DeadLinkMode = SweepState.BrokenCount = SweepState.DeletedCount = 0;
+    SweepState.DeadLinkMode = SweepState.BrokenCount = SweepState.DeletedCount = SweepState.SkippedCount = 0;
     SweepState.DeleteAll = SweepState.KeepAll = SweepState.StopRequested = 0;
     SweepState.Depth = 0;
     SweepState.SearchRoot[0] = SweepState.FirstGroupFolder[0] = '\0';

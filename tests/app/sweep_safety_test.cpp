@@ -1,0 +1,169 @@
+// The broken-link check never deletes what it cannot check, stays inside the
+// places, says what it passed over, and sends what it deletes to the trash.
+#include "app_harness.h"
+#include <shlobj.h>
+
+using namespace apptest;
+
+namespace {
+
+std::string UnixPathOf(const std::string& windowsPath)
+{
+    typedef char*(CDECL * UnixNameFn)(const WCHAR*);
+    auto unixName = (UnixNameFn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH);
+    char* name = unixName ? unixName(wide) : nullptr;
+    std::string path = name ? name : "";
+    if (name) HeapFree(GetProcessHeap(), 0, name);
+    return path;
+}
+
+// Runs a shell command through Wine, which starts Unix programs without
+// waiting for them, and waits for the file the command touches at its end.
+bool RunShell(const std::string& command, const std::string& doneFile)
+{
+    DeleteFileA(doneFile.c_str());
+    std::string text = "/bin/sh -c \"" + command + " && touch '" + UnixPathOf(doneFile) + "'\"";
+    std::vector<char> line(text.begin(), text.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return WaitUntil([&] { return FileExists(doneFile); }, 10000);
+}
+
+// A shortcut saved through the wide interface, for targets the code page cannot name.
+bool MakeWideShortcut(const std::wstring& linkPath, const std::wstring& target)
+{
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    CoInitialize(nullptr);
+    bool saved = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                            (void**)&link)) &&
+                 SUCCEEDED(link->SetPath(target.c_str())) &&
+                 SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) &&
+                 SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
+    if (file) file->Release();
+    if (link) link->Release();
+    return saved;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH);
+    return wide;
+}
+
+class AppSweepSafety : public QuilletTest {
+protected:
+    void SetUp() override
+    {
+        // Wine moves deleted files to $XDG_DATA_HOME/Trash/files, and deletes
+        // them for good when that folder does not exist.
+        DataHome = Tree.Root / "data";
+        MakeFolders(DataHome);
+        GetEnvironmentVariableA("XDG_DATA_HOME", SavedDataHome, sizeof SavedDataHome);
+        SetEnvironmentVariableA("XDG_DATA_HOME", UnixPathOf(DataHome).c_str());
+        ASSERT_TRUE(MakeShortcut(LinkIn("SendTo"), Target));
+        Gone = LinkIn("Desktop", "", "gone");
+        ASSERT_TRUE(MakeShortcut(Gone, "C:\\pathwick-gone\\gone.exe"));
+    }
+    void TearDown() override
+    {
+        QuilletTest::TearDown();
+        SetEnvironmentVariableA("XDG_DATA_HOME", SavedDataHome[0] ? SavedDataHome : nullptr);
+        // Links go before the tree is removed, which would follow them.
+        for (const std::string& link : UnixLinks)
+            EXPECT_TRUE(Shell("rm -f '" + link + "'")) << "left behind: " << link;
+    }
+
+    // A Unix symbolic link, removed at the end of the test.
+    bool UnixLink(const std::string& target, const std::string& link)
+    {
+        UnixLinks.push_back(link);
+        return Shell("ln -sfn '" + target + "' '" + link + "'");
+    }
+    bool Shell(const std::string& command) { return RunShell(command, Tree.Root / "shell-done"); }
+
+    // Runs the check to its end, answering the one question it may ask.
+    void Check(int answer, const char* summary)
+    {
+        ASSERT_TRUE(OpenOnTarget());
+        ExpectScanEnd(TickPlacesText(Name));
+        PostClick(Dialog, 1011);
+        if (answer) {
+            HWND warn = Program.WaitForDialog("リンクの削除の確認");
+            ASSERT_NE(warn, nullptr) << "no question for " << Gone;
+            EXPECT_EQ(ItemText(warn, 1000), Gone);
+            PostMessageA(warn, WM_COMMAND, answer, 0);
+        }
+        ExpectScanEnd(summary);
+        EXPECT_EQ(Program.WaitForDialog("リンクの削除の確認", 200), nullptr) << "asked about something it cannot check";
+        CloseAndExpectExitZero();
+    }
+
+    bool InTrash(const std::string& name) const { return FileExists(DataHome + "\\Trash\\files\\" + name); }
+
+    std::string DataHome, Gone;
+    std::vector<std::string> UnixLinks;
+    char SavedDataHome[MAX_PATH] = "";
+};
+
+TEST_F(AppSweepSafety, WhatCannotBeCheckedIsNeverBrokenAndTheBrokenGoToTheTrash)
+{
+    ASSERT_FALSE(GetLogicalDrives() & (1 << ('Q' - 'A'))) << "drive Q: must be absent";
+    std::string dosDevices = UnixPathOf("C:\\");
+    dosDevices.resize(dosDevices.rfind("c:"));
+    ASSERT_TRUE(UnixLink("/pathwick-no-such-folder", dosDevices + "r:"));
+    ASSERT_EQ(GetDriveTypeA("R:\\"), (UINT)DRIVE_NO_ROOT_DIR);
+    std::wstring apps = Wide(Tree.Root / "apps"), deep = apps;
+    for (int level = 0; level < 3; ++level) CreateDirectoryW((deep += L"\\" + std::wstring(45, L'表')).c_str(), nullptr);
+    std::wstring targets[2] = {apps + L"\\emoji\U0001F600.exe", deep + L"\\tool.exe"};
+    ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, targets[1].c_str(), -1, nullptr, 0, nullptr, nullptr), MAX_PATH);
+    std::vector<std::string> kept = {LinkIn("Desktop", "", "q"), LinkIn("Desktop", "", "r"),
+                                     LinkIn("Desktop", "", "emoji"), LinkIn("Desktop", "", "long")};
+    ASSERT_TRUE(MakeShortcut(kept[0], "Q:\\tools\\q.exe") && MakeShortcut(kept[1], "R:\\tools\\r.exe"));
+    for (int i = 0; i < 2; ++i) {
+        CloseHandle(CreateFileW(targets[i].c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(MakeWideShortcut(Wide(kept[2 + i]), targets[i]));
+    }
+
+    Check(9, "1 個のリンク切れのうち 1 個を削除し 4 個は確認できませんでした");
+    for (const std::string& link : kept) EXPECT_TRUE(FileExists(link)) << link;
+    EXPECT_FALSE(FileExists(Gone));
+    EXPECT_TRUE(InTrash("gone.lnk")) << "the deleted shortcut can be restored";
+}
+
+TEST_F(AppSweepSafety, NothingBrokenButAShortcutPassedOver)
+{
+    ASSERT_TRUE(DeleteFileA(Gone.c_str()));
+    ASSERT_TRUE(MakeShortcut(LinkIn("Desktop", "", "q"), "Q:\\tools\\q.exe"));
+    Check(0, "リンク切れはありませんでしたが 1 個は確認できませんでした");
+}
+
+// Behind a group that is a link lies a broken shortcut outside the places;
+// a group named with a character the code page lacks (é) cannot be listed:
+// the listing's best-fit name "Cafe" leads nowhere.
+TEST_F(AppSweepSafety, FolderLinksAreNotEnteredAndUnlistableFoldersCounted)
+{
+    std::string outside = Tree.Root / "outside", out = outside + "\\out.lnk";
+    std::string link = Tree.Folder("Start Menu") + "\\Elsewhere";
+    ASSERT_TRUE(MakeShortcut(out, "C:\\pathwick-gone\\out.exe"));
+    ASSERT_TRUE(UnixLink(UnixPathOf(outside), UnixPathOf(link)));
+    ASSERT_TRUE(FileExists(link + "\\out.lnk"));
+    ASSERT_TRUE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) << "Wine shows a link to a folder so";
+    std::wstring group = Wide(Tree.Folder("Start Menu")) + L"\\Caf\u00e9";
+    ASSERT_TRUE(CreateDirectoryW(group.c_str(), nullptr));
+    ASSERT_TRUE(MakeWideShortcut(group + L"\\gone.lnk", L"C:\\pathwick-gone\\cafe.exe"));
+
+    Check(IDNO, "1 個のショートカットのリンク切れがあり 1 個は確認できませんでした");
+    EXPECT_TRUE(FileExists(Gone) && FileExists(out));
+}
+
+} // namespace
