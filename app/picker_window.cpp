@@ -15,6 +15,7 @@
 #include "resource.h"
 #include "settings.h"
 #include "shortcut_files.h"
+#include "unheld_names.h"
 #include <shellapi.h>
 
 static void Close(HWND window)
@@ -141,7 +142,9 @@ static void Pick(HWND window, bool leftButton)
     mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     HWND root = RootWindowOf(WindowFromPoint(point));
 
-    if (!FindOwningProgram(root, AppState.TargetPath, MAX_PATH) && !AskForExecutable(window, root)) {
+    OwnerSearchResult owner = FindOwningProgram(root, AppState.TargetPath, MAX_PATH);
+    if (owner == OwnerNameNotHeld) TellNameNotHeld(window);
+    if (owner == OwnerNameNotHeld || (owner == OwnerNotFound && !AskForExecutable(window, root))) {
         Close(window);
         return;
     }
