@@ -4,6 +4,7 @@
 #include "app_state.h"
 #include "picker_window.h"
 #include "path_helpers.h"
+#include "unheld_names.h"
 
 HANDLE AcquireInstanceMutex(const char* name)
 {
@@ -146,6 +147,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argumentText, int showCo
         StripEnclosingQuotes(AppState.TargetPath);
     }
     ReadStartKeys();
+    // A target whose name the code page cannot hold arrived here as another
+    // path: say so and end, rather than show or link that path.
+    if (!AppState.ShowAboutAtStart && !ArgumentTextFitsCodePage()) {
+        TellNameNotHeld(nullptr);
+        CloseHandle(mutex);
+        return 0;
+    }
 
     if (!RegisterPickerClass(instance)) {
         CloseHandle(mutex);

@@ -9,6 +9,10 @@ bool WideNameFitsCodePage(const WCHAR* name)
 {
     BOOL usedDefault = FALSE;
     int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, nullptr, 0, nullptr, &usedDefault);
+    // Before Windows 2000 the flag is unknown; there only the default
+    // character tells.
+    if (!size && GetLastError() == ERROR_INVALID_FLAGS)
+        size = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, &usedDefault);
     return size > 0 && !usedDefault;
 }
 
