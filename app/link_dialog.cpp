@@ -11,6 +11,7 @@
 #include "picker_window.h"
 #include "resource.h"
 #include "scan_thread.h"
+#include "screen_scale.h"
 #include "shell_folders.h"
 #include "shortcut_files.h"
 #include "unheld_names.h"
@@ -472,8 +473,8 @@ static void PaintLinkDialog(HWND dialog)
     if (!path[0]) lstrcpynA(path, AppState.ModulePath, sizeof path);
     HICON icon = GetFileIcon(path);
     if (icon) {
-        DrawIconEx(context, client.right * 5 / 100, client.bottom * 3 / 100, icon, GetSystemMetrics(SM_CXICON),
-                   GetSystemMetrics(SM_CYICON), 0, nullptr, DI_NORMAL);
+        int size = ScaleToScreen(32); // the large icon's size at the screen's scale
+        DrawIconEx(context, client.right * 5 / 100, client.bottom * 3 / 100, icon, size, size, 0, nullptr, DI_NORMAL);
         DestroyIcon(icon);
     }
     if (!ScanRunning()) PostMessageA(dialog, WM_APP_PAINT_MARKS, 0, 0);

@@ -13,6 +13,7 @@
 #include "owning_program.h"
 #include "path_helpers.h"
 #include "resource.h"
+#include "screen_scale.h"
 #include "settings.h"
 #include "shortcut_files.h"
 #include "unheld_names.h"
@@ -52,7 +53,7 @@ void EnterPickingMode(HWND window)
     MoveWindow(window, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), TRUE);
     BringToForeground(window);
     SetCapture(window);
-    HCURSOR picker = LoadCursorA(AppState.Instance, MAKEINTRESOURCEA(IDC_PICKER_CURSOR));
+    HCURSOR picker = LoadScaledCursor(AppState.Instance, IDC_PICKER_CURSOR);
     SetCursor(picker);
     // The cursor may not take at once while the window comes forward.
     DWORD start = GetTickCount();

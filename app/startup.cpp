@@ -5,6 +5,7 @@
 #include "picker_window.h"
 #include "path_helpers.h"
 #include "unheld_names.h"
+#include <commctrl.h>
 
 HANDLE AcquireInstanceMutex(const char* name)
 {
@@ -155,6 +156,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argumentText, int showCo
         return 0;
     }
 
+    // Windows XP loads the current controls that the manifest asks for only
+    // when the program calls into them once.
+    InitCommonControls();
     if (!RegisterPickerClass(instance)) {
         CloseHandle(mutex);
         return 0;
