@@ -51,6 +51,9 @@ init() {
 start() {
     init
     quiet wineserver -p
+    # Every session starts at 100 %, whatever scale a test run that was cut
+    # short left behind.
+    quiet wine64 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f || true
     quiet wine64 rundll32.exe user32.dll,GetDesktopWindow || true
 }
 

@@ -8,32 +8,32 @@ using namespace apptest;
 
 namespace {
 
+const char DesktopKey[] = "Control Panel\\Desktop";
+
+bool SetLogPixels(DWORD dpi)
+{
+    return RegSetKeyValueA(HKEY_CURRENT_USER, DesktopKey, "LogPixels", REG_DWORD, &dpi, sizeof dpi) == ERROR_SUCCESS;
+}
+
 // The scale that programs started from now on read (Wine reads it at each
-// process start); the value it replaced comes back at the end.
+// process start), put back at the end; every Wine process writes the value it
+// started with, so a missing one comes back as the default it stood for.
 class ScreenScale {
 public:
     explicit ScreenScale(DWORD dpi)
     {
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                        nullptr);
         DWORD size = sizeof old_;
-        existed_ = RegQueryValueExA(key_, "LogPixels", nullptr, nullptr, (BYTE*)&old_, &size) == ERROR_SUCCESS;
-        set_ = RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, (const BYTE*)&dpi, sizeof dpi) == ERROR_SUCCESS;
+        if (RegGetValueA(HKEY_CURRENT_USER, DesktopKey, "LogPixels", RRF_RT_REG_DWORD, nullptr, &old_, &size) !=
+            ERROR_SUCCESS)
+            old_ = 96;
+        set_ = SetLogPixels(dpi);
     }
-    ~ScreenScale()
-    {
-        if (existed_)
-            RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, (const BYTE*)&old_, sizeof old_);
-        else
-            RegDeleteValueA(key_, "LogPixels");
-        RegCloseKey(key_);
-    }
+    ~ScreenScale() { EXPECT_TRUE(SetLogPixels(old_)) << "the scale " << old_ << " was not put back"; }
     bool Set() const { return set_; }
 
 private:
-    HKEY key_ = nullptr;
     DWORD old_ = 96;
-    bool existed_ = false, set_ = false;
+    bool set_ = false;
 };
 
 bool ShowsDone(HDC screen, int x, int y)
