@@ -5,6 +5,7 @@
 #include "app_state.h"
 #include "foreground.h"
 #include "resource.h"
+#include "screen_scale.h"
 
 const COLORREF LinkColour = RGB(0x40, 0x70, 0xE0);
 
@@ -33,7 +34,7 @@ static void InitAboutBox(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_ABOUT_MAIL, WM_SETFONT, (WPARAM)LinkFont, FALSE);
     SendDlgItemMessageA(dialog, IDC_ABOUT_URL, WM_SETFONT, (WPARAM)LinkFont, FALSE);
 
-    if (!HandCursor) HandCursor = LoadCursorA(AppState.Instance, MAKEINTRESOURCEA(IDC_PICKER_CURSOR));
+    if (!HandCursor) HandCursor = LoadScaledCursor(AppState.Instance, IDC_PICKER_CURSOR);
     MailLabelProc = (WNDPROC)SetWindowLongPtrA(GetDlgItem(dialog, IDC_ABOUT_MAIL), GWLP_WNDPROC,
                                                (LONG_PTR)LinkLabelProc);
     WebLabelProc = (WNDPROC)SetWindowLongPtrA(GetDlgItem(dialog, IDC_ABOUT_URL), GWLP_WNDPROC,

@@ -8,10 +8,13 @@
 #include "link_removal.h"
 #include "link_search.h"
 #include "path_helpers.h"
+#include "picker_window.h"
 #include "resource.h"
 #include "scan_thread.h"
+#include "screen_scale.h"
 #include "shell_folders.h"
 #include "shortcut_files.h"
+#include "unheld_names.h"
 #include <shlobj.h>
 #include <shellapi.h>
 
@@ -134,7 +137,9 @@ HICON GetFileIcon(const char* path)
     return info.hIcon;
 }
 
-BOOL AskForExistingFile(HWND owner, char* path, const char* filter, const char* title)
+// Windows 95, 98 and ME keep every name in the code page, and have no wide
+// file dialog.
+static BOOL AskForExistingFileAnsi(HWND owner, char* path, const char* filter, const char* title)
 {
     OPENFILENAMEA request = {};
     request.lStructSize = OPENFILENAME_SIZE_VERSION_400A; // the layout every system since 95 knows
@@ -148,6 +153,46 @@ BOOL AskForExistingFile(HWND owner, char* path, const char* filter, const char* 
     return GetOpenFileNameA(&request);
 }
 
+// The length of a list of NUL-terminated texts ended by an empty text,
+// both final NULs included.
+static int TextListLength(const char* list)
+{
+    int length = 0;
+    while (list[length]) length += lstrlenA(list + length) + 1;
+    return length + 1;
+}
+
+// On the NT family the dialog runs in its wide form so that the chosen name
+// can be checked: the ANSI form would hand back a name the code page cannot
+// hold with '?' or a look-alike letter in it.
+BOOL AskForExistingFile(HWND owner, char* path, const char* filter, const char* title)
+{
+    if (IsWin9xFamily()) return AskForExistingFileAnsi(owner, path, filter, title);
+    WCHAR wideFilter[128], wideTitle[128], wideFile[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, filter, TextListLength(filter), wideFilter, 128) ||
+        !MultiByteToWideChar(CP_ACP, 0, title, -1, wideTitle, 128) ||
+        !MultiByteToWideChar(CP_ACP, 0, path, -1, wideFile, MAX_PATH))
+        return FALSE;
+    OPENFILENAMEW request = {};
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    request.hwndOwner = owner;
+    request.lpstrFilter = wideFilter;
+    request.nFilterIndex = 1;
+    request.lpstrFile = wideFile;
+    request.nMaxFile = MAX_PATH;
+    request.lpstrTitle = wideTitle;
+    request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameW(&request)) return FALSE;
+    bool held = WideNameFitsCodePage(wideFile);
+    // A name that fits the code page but not the buffer is refused, never cut.
+    if (!held || !WideCharToMultiByte(CP_ACP, 0, wideFile, -1, path, MAX_PATH, nullptr, nullptr)) {
+        path[0] = '\0';
+        if (!held) TellNameNotHeld(owner);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL ChooseTargetFile(HWND owner, char* path)
 {
     return AskForExistingFile(owner, path, "All Files (*.*)\0*.*\0",
@@ -158,6 +203,14 @@ static int CALLBACK ChooseFolderCallback(HWND browser, UINT message, LPARAM, LPA
 {
     if (message == BFFM_INITIALIZED && data) SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
     return 0;
+}
+
+// The browser's ANSI path of a folder whose name the code page cannot hold
+// has '?' or a look-alike letter in it; the wide path tells.
+static bool ItemListNameFitsCodePage(LPCITEMIDLIST items)
+{
+    WCHAR wide[MAX_PATH];
+    return !SHGetPathFromIDListW(items, wide) || WideNameFitsCodePage(wide);
 }
 
 BOOL ChooseFolder(HWND owner, char* path)
@@ -176,6 +229,10 @@ BOOL ChooseFolder(HWND owner, char* path)
     if (items) {
         // An item with no file-system path is no folder to take.
         chosen = SHGetPathFromIDListA(items, path);
+        if (chosen && !ItemListNameFitsCodePage(items)) {
+            TellNameNotHeld(owner);
+            chosen = FALSE;
+        }
         CoTaskMemFree(items);
     }
     if (!chosen) path[0] = '\0';
@@ -456,8 +513,8 @@ static void PaintLinkDialog(HWND dialog)
     if (!path[0]) lstrcpynA(path, AppState.ModulePath, sizeof path);
     HICON icon = GetFileIcon(path);
     if (icon) {
-        DrawIconEx(context, client.right * 5 / 100, client.bottom * 3 / 100, icon, GetSystemMetrics(SM_CXICON),
-                   GetSystemMetrics(SM_CYICON), 0, nullptr, DI_NORMAL);
+        int size = ScaleToScreen(32); // the large icon's size at the screen's scale
+        DrawIconEx(context, client.right * 5 / 100, client.bottom * 3 / 100, icon, size, size, 0, nullptr, DI_NORMAL);
         DestroyIcon(icon);
     }
     if (!ScanRunning()) PostMessageA(dialog, WM_APP_PAINT_MARKS, 0, 0);
@@ -532,6 +589,11 @@ static void TakeDroppedTarget(HWND edit, HDROP drop)
 {
     // A name too long for a path buffer is ignored, never cut short.
     if (DragQueryFileA(drop, 0, nullptr, 0) >= MAX_PATH) return;
+    WCHAR wide[MAX_PATH];
+    if (DragQueryFileW(drop, 0, wide, MAX_PATH) && !WideNameFitsCodePage(wide)) {
+        TellNameNotHeld(GetParent(edit));
+        return;
+    }
     char path[MAX_PATH] = "";
     DragQueryFileA(drop, 0, path, sizeof path);
     const char* dot = FindLastChar(path, '.');

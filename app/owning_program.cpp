@@ -3,6 +3,7 @@
 // the clicked root window.
 #include "owning_program.h"
 #include "picker_window.h"
+#include "unheld_names.h"
 #include <tlhelp32.h>
 
 typedef HANDLE(WINAPI* CreateToolhelp32SnapshotFn)(DWORD, DWORD);
@@ -10,6 +11,12 @@ typedef BOOL(WINAPI* Process32Fn)(HANDLE, PROCESSENTRY32*);
 typedef BOOL(WINAPI* EnumProcessesFn)(DWORD*, DWORD, DWORD*);
 typedef BOOL(WINAPI* EnumProcessModulesFn)(HANDLE, HMODULE*, DWORD, DWORD*);
 typedef DWORD(WINAPI* GetModuleFileNameExAFn)(HANDLE, HMODULE, LPSTR, DWORD);
+typedef BOOL(WINAPI* QueryFullProcessImageNameAFn)(HANDLE, DWORD, LPSTR, DWORD*);
+typedef BOOL(WINAPI* QueryFullProcessImageNameWFn)(HANDLE, DWORD, LPWSTR, DWORD*);
+
+#ifndef PROCESS_QUERY_LIMITED_INFORMATION
+#define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
+#endif
 
 BOOL CALLBACK CollectProcessWindows(HWND window, LPARAM parameter)
 {
@@ -152,8 +159,63 @@ BOOL FindOwningProgramByPsapi(HWND root, char* output, int capacity)
     return found;
 }
 
-BOOL FindOwningProgram(HWND root, char* output, int capacity)
+static HMODULE LoadImageNameFunctions(QueryFullProcessImageNameAFn* ansiName, QueryFullProcessImageNameWFn* wideName)
 {
-    return IsWin9xFamily() ? FindOwningProgramByToolhelp(root, output, capacity)
-                           : FindOwningProgramByPsapi(root, output, capacity);
+    HMODULE module = LoadLibraryA("KERNEL32.DLL");
+    if (!module) return nullptr;
+    *ansiName = (QueryFullProcessImageNameAFn)(void*)GetProcAddress(module, "QueryFullProcessImageNameA");
+    *wideName = (QueryFullProcessImageNameWFn)(void*)GetProcAddress(module, "QueryFullProcessImageNameW");
+    if (*ansiName && *wideName) return module;
+    FreeLibrary(module);
+    return nullptr;
+}
+
+// The ANSI path of the process's image, checked against its wide form: a
+// name the code page cannot hold comes through the ANSI call with '?' or a
+// look-alike letter in its place, and is a path that does not exist.
+static OwnerSearchResult ImageNameOfProcess(DWORD processId, QueryFullProcessImageNameAFn ansiName,
+                                            QueryFullProcessImageNameWFn wideName, char* name)
+{
+    name[0] = '\0';
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process) return OwnerNotFound;
+    OwnerSearchResult result = OwnerNotFound;
+    WCHAR wide[MAX_PATH];
+    DWORD wideLength = MAX_PATH, length = MAX_PATH;
+    if (wideName(process, 0, wide, &wideLength)) {
+        if (!WideNameFitsCodePage(wide))
+            result = OwnerNameNotHeld;
+        else if (ansiName(process, 0, name, &length)) // fails rather than cut a longer path
+            result = OwnerFound;
+    }
+    if (result != OwnerFound) name[0] = '\0';
+    CloseHandle(process);
+    return result;
+}
+
+OwnerSearchResult FindOwningProgramByImageName(HWND root, char* output, int capacity)
+{
+    output[0] = '\0';
+    QueryFullProcessImageNameAFn ansiName;
+    QueryFullProcessImageNameWFn wideName;
+    HMODULE module = LoadImageNameFunctions(&ansiName, &wideName);
+    if (!module) return OwnerNotFound;
+    // The same rule as the walks: the process must list the root among its
+    // first 200 top-level windows (the desktop window, for one, is nobody's).
+    DWORD processId = 0;
+    GetWindowThreadProcessId(root, &processId);
+    OwnerSearchResult result = OwnerNotFound;
+    char name[MAX_PATH];
+    if (processId && ProcessOwnsRoot(processId, root)) result = ImageNameOfProcess(processId, ansiName, wideName, name);
+    if (result == OwnerFound) lstrcpynA(output, name, capacity);
+    FreeLibrary(module);
+    return result;
+}
+
+OwnerSearchResult FindOwningProgram(HWND root, char* output, int capacity)
+{
+    if (IsWin9xFamily()) return FindOwningProgramByToolhelp(root, output, capacity) ? OwnerFound : OwnerNotFound;
+    OwnerSearchResult result = FindOwningProgramByImageName(root, output, capacity);
+    if (result != OwnerNotFound) return result;
+    return FindOwningProgramByPsapi(root, output, capacity) ? OwnerFound : OwnerNotFound;
 }

@@ -13,8 +13,10 @@
 #include "owning_program.h"
 #include "path_helpers.h"
 #include "resource.h"
+#include "screen_scale.h"
 #include "settings.h"
 #include "shortcut_files.h"
+#include "unheld_names.h"
 #include <shellapi.h>
 
 static void Close(HWND window)
@@ -51,7 +53,7 @@ void EnterPickingMode(HWND window)
     MoveWindow(window, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), TRUE);
     BringToForeground(window);
     SetCapture(window);
-    HCURSOR picker = LoadCursorA(AppState.Instance, MAKEINTRESOURCEA(IDC_PICKER_CURSOR));
+    HCURSOR picker = LoadScaledCursor(AppState.Instance, IDC_PICKER_CURSOR);
     SetCursor(picker);
     // The cursor may not take at once while the window comes forward.
     DWORD start = GetTickCount();
@@ -141,7 +143,9 @@ static void Pick(HWND window, bool leftButton)
     mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     HWND root = RootWindowOf(WindowFromPoint(point));
 
-    if (!FindOwningProgram(root, AppState.TargetPath, MAX_PATH) && !AskForExecutable(window, root)) {
+    OwnerSearchResult owner = FindOwningProgram(root, AppState.TargetPath, MAX_PATH);
+    if (owner == OwnerNameNotHeld) TellNameNotHeld(window);
+    if (owner == OwnerNameNotHeld || (owner == OwnerNotFound && !AskForExecutable(window, root))) {
         Close(window);
         return;
     }

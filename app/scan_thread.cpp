@@ -7,6 +7,7 @@
 #include "link_search.h"
 #include "path_helpers.h"
 #include "resource.h"
+#include "screen_scale.h"
 #include "shell_folders.h"
 
 struct SearchStep {
@@ -47,10 +48,12 @@ void PaintProgressMark(HWND dialog, int boxId, int state)
     RECT dialogRect, boxRect;
     GetWindowRect(dialog, &dialogRect);
     GetWindowRect(GetDlgItem(dialog, boxId), &boxRect);
+    // The square follows the checkbox, which grows with the dialog font; the
+    // margins, given for 96 DPI, follow the screen's scale.
     int height = boxRect.bottom - boxRect.top;
-    int side = (height / 3) * 2 - 2;
+    int side = (height / 3) * 2 - ScaleToScreen(2);
     RECT square;
-    square.left = (boxRect.left - dialogRect.left) - side - 4;
+    square.left = (boxRect.left - dialogRect.left) - side - ScaleToScreen(4);
     square.right = square.left + side;
     square.top = (boxRect.top - dialogRect.top) + (height - side) / 2;
     square.bottom = square.top + side;

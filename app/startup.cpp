@@ -4,6 +4,8 @@
 #include "app_state.h"
 #include "picker_window.h"
 #include "path_helpers.h"
+#include "unheld_names.h"
+#include <commctrl.h>
 
 HANDLE AcquireInstanceMutex(const char* name)
 {
@@ -146,7 +148,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argumentText, int showCo
         StripEnclosingQuotes(AppState.TargetPath);
     }
     ReadStartKeys();
+    // A target whose name the code page cannot hold arrived here as another
+    // path: say so and end, rather than show or link that path.
+    if (!AppState.ShowAboutAtStart && !ArgumentTextFitsCodePage()) {
+        TellNameNotHeld(nullptr);
+        CloseHandle(mutex);
+        return 0;
+    }
 
+    // Windows XP loads the current controls that the manifest asks for only
+    // when the program calls into them once.
+    InitCommonControls();
     if (!RegisterPickerClass(instance)) {
         CloseHandle(mutex);
         return 0;

@@ -52,6 +52,10 @@ Pathwick $VERSION
 ■ 中身
   x64\\   64 ビット版 Windows 用
   x86\\   32 ビット版 Windows 用
+  Windows 11 と、64 ビット版の Windows 10/8/7/Vista/XP では x64 を、
+  32 ビット版の Windows（95/98/Me/2000/XP/Vista/7/8/10）では x86 を
+  お使いください。64 ビットか 32 ビットかは、Windows 10/11 では
+  「設定」→「システム」→「バージョン情報」の「システムの種類」で分かります。
   どちらのフォルダーにも次の 3 つのファイルが入っています。
     Quillet.exe     Pathwick 本体
     Stowfold.exe    インストーラー（最初に一度だけ使います）

@@ -38,5 +38,5 @@ for _ in $(seq 1 100); do
 done
 sleep "${PATHWICK_SCAN_WAIT:-4}"
 mkdir -p "$BUILD/screenshots"
-import -display "$DISPLAY" -window root -crop 800x600+0+0 "$BUILD/screenshots/link-dialog.png"
+import -display "$DISPLAY" -window root -crop 1024x768+0+0 "$BUILD/screenshots/link-dialog.png"
 echo "Screenshot of the link dialog for $target: $BUILD/screenshots/link-dialog.png"

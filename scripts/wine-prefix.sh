@@ -13,12 +13,12 @@ quiet() { "$@" </dev/null >/dev/null 2>&1; }
 apply_settings() {
     local reg="$WINEPREFIX/pathwick-settings.reg"
     # A virtual desktop gives dialogs a frame under a bare X server (not wanted
-    # on a real display); the template font is substituted by an installed
-    # Japanese font.
+    # on a real display); it fills the X screen, so that the link dialog fits
+    # at 150 %. The template font is substituted by an installed Japanese font.
     local lines=('Windows Registry Editor Version 5.00' '')
     if [ "${PATHWICK_VIRTUAL_DESKTOP:-1}" = 1 ]; then
         lines+=('[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' ''
-                '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="800x600"' '')
+                '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1024x768"' '')
     fi
     lines+=('[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' '"ＭＳ Ｐゴシック"="IPAPGothic"'
             '"ＭＳ ゴシック"="IPAGothic"' '"MS UI Gothic"="IPAPGothic"' ''
@@ -29,7 +29,7 @@ apply_settings() {
 }
 
 init() {
-    [ -f "$WINEPREFIX/.pathwick-ready" ] && return 0
+    [ -f "$WINEPREFIX/.pathwick-ready-1024" ] && return 0
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     quiet wineserver -p
@@ -45,12 +45,15 @@ init() {
     [ -f "$mb" ] && mv "$mb" "$mb.off"
     quiet wineserver -k || true
     quiet wineserver -w || true
-    touch "$WINEPREFIX/.pathwick-ready"
+    touch "$WINEPREFIX/.pathwick-ready-1024"
 }
 
 start() {
     init
     quiet wineserver -p
+    # Every session starts at 100 %, whatever scale a test run that was cut
+    # short left behind.
+    quiet wine64 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f || true
     quiet wine64 rundll32.exe user32.dll,GetDesktopWindow || true
 }
 

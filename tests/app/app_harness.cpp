@@ -463,7 +463,7 @@ bool Screenshot(const char* fileName)
     DeleteFileA(windowsFile.c_str());
     // Wine starts a Unix program given by its Unix path; it inherits DISPLAY.
     std::string commandLine =
-        "/usr/bin/import -window root -crop 800x600+0+0 +repage \"" + unixFolder + "/" + fileName + "\"";
+        "/usr/bin/import -window root -crop 1024x768+0+0 +repage \"" + unixFolder + "/" + fileName + "\"";
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     STARTUPINFOA startup = {};

@@ -126,7 +126,7 @@ bool WaitGone(HWND window, DWORD limitMs = StartLimitMs);
 bool WaitForScanEnd(const Quillet& program, HWND dialog, const std::string& expected, std::string* seen,
                     DWORD limitMs = ScanLimitMs);
 
-// A PNG of the 800x600 virtual desktop under the build's artefacts folder.
+// A PNG of the 1024x768 virtual desktop under the build's artefacts folder.
 bool Screenshot(const char* fileName);
 
 // Whether any pixel of the control's screen rectangle has exactly the colour.

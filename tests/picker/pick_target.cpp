@@ -1,6 +1,6 @@
 // The program that the picker tests point at: a top-level window and a
 // modeless dialog owned by it, with a button and an edit box, at fixed places
-// on the 800x600 desktop. It writes nothing; a press of its button shows the
+// on the 1024x768 desktop. It writes nothing; a press of its button shows the
 // number of presses in the edit box, so a test can see that a click went on
 // to it. It ends when its main window is closed.
 #include <windows.h>
