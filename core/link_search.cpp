@@ -132,6 +132,17 @@ static bool IsSpecialFolder(const char* path, char special[4][MAX_PATH])
     return false;
 }
 
+// The reader of the walk under way on this thread; none outside a walk.
+static thread_local LinkTargetReader* WalkReader;
+
+static void ReadWalkTarget(HWND owner, const char* linkPath, char* target)
+{
+    if (WalkReader)
+        WalkReader->Read(owner, linkPath, target);
+    else
+        ReadLinkTarget(owner, linkPath, target, nullptr, nullptr);
+}
+
 // Pass 1: the folder's own files. Returns true on a match.
 static bool SearchFilesIn(HWND owner, char* foundLinkPath, const char* folder, const char* target, int statusControl)
 {
@@ -149,7 +160,7 @@ static bool SearchFilesIn(HWND owner, char* foundLinkPath, const char* folder, c
         if (!ComposePath(entryPath, sizeof entryPath, folder, "\\", entry.cFileName)) continue;
         char linkTarget[MAX_PATH];
         linkTarget[0] = '\0';
-        ReadLinkTarget(owner, entryPath, linkTarget, nullptr, nullptr);
+        ReadWalkTarget(owner, entryPath, linkTarget);
 
         if (SweepState.DeadLinkMode && IsBrokenTarget(linkTarget) && !HandleBrokenLink(owner, entryPath)) break;
 
@@ -240,7 +251,19 @@ static int SearchFolderWithin(HWND owner, char* foundLinkPath, const char* folde
 
 int SearchFolderForLink(HWND owner, char* foundLinkPath, const char* folder, const char* target, int statusControl)
 {
-    return SearchFolderWithin(owner, foundLinkPath, folder, target, statusControl, nullptr);
+    // One apartment and one shell link class object for the whole walk: each
+    // file then costs a fresh object, not a look-up of the class.
+    HRESULT comStatus = CoInitialize(nullptr);
+    int result;
+    {
+        LinkTargetReader reader;
+        LinkTargetReader* outer = WalkReader;
+        WalkReader = &reader;
+        result = SearchFolderWithin(owner, foundLinkPath, folder, target, statusControl, nullptr);
+        WalkReader = outer;
+    }
+    if (SUCCEEDED(comStatus)) CoUninitialize();
+    return result;
 }
 
 int FindLinkInLocation(HWND owner, char* foundLinkPath, const char* target, const char* shellFolderValue,
@@ -253,13 +276,9 @@ int FindLinkInLocation(HWND owner, char* foundLinkPath, const char* target, cons
     } else {
         if (!suffixOrFolder || !ComposePath(root, sizeof root, suffixOrFolder, nullptr)) return 0;
     }
-    // One apartment for the whole walk makes each file's own COM set-up a
-    // nested, nearly free one.
-    HRESULT comStatus = CoInitialize(nullptr);
     char found[MAX_PATH];
     found[0] = '\0';
     int result = SearchFolderForLink(owner, found, root, target, statusControl) ? 1 : 0;
-    if (SUCCEEDED(comStatus)) CoUninitialize();
     lstrcpynA(foundLinkPath, found, MAX_PATH);
     return result;
 }

@@ -16,3 +16,22 @@ HRESULT WriteLink(const char* target, const char* linkPath, const char* descript
 // there before is replaced only once the new one has been saved.
 BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPathOrFolder, const char* linkName,
                   const char* description, WorkingFolderMode mode = WithWorkingFolder);
+
+// Reads the targets of the many files of one walk. The shell link class
+// object is fetched once (CoGetClassObject) and each file gets a fresh object
+// from it, so nothing of one file carries into the next. Made, used and
+// destroyed on one thread, inside a COM apartment that outlives it; a read
+// without the class object (or from another thread) is a ReadLinkTarget.
+class LinkTargetReader {
+public:
+    LinkTargetReader();
+    ~LinkTargetReader();
+    LinkTargetReader(const LinkTargetReader&) = delete;
+    LinkTargetReader& operator=(const LinkTargetReader&) = delete;
+    // As ReadLinkTarget with a 260-byte target output only.
+    HRESULT Read(HWND owner, const char* linkPath, char* target);
+
+private:
+    IClassFactory* factory_;
+    DWORD thread_;
+};
