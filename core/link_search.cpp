@@ -143,6 +143,47 @@ static void ReadWalkTarget(HWND owner, const char* linkPath, char* target)
         ReadLinkTarget(owner, linkPath, target, nullptr, nullptr);
 }
 
+// The group text in the status control. Each change from the scan thread is a
+// send that waits for the dialog's thread, and over many small groups the
+// names would pass faster than anyone can read them. A new text is shown at
+// once when the one before has stood for StatusInterval; otherwise it is held
+// until it has (looked at after every file), until a confirmation is shown,
+// or until the walk ends, so the control always ends on the last group.
+// One walk at a time, as for SweepState.
+const DWORD StatusInterval = 100; // ms
+static struct {
+    HWND Owner;
+    int Control;
+    bool Shown; // something was shown in this walk
+    bool Held;
+    DWORD ShownAt;
+    char Text[MAX_PATH + 32];
+} GroupStatus;
+
+static void ShowHeldStatus()
+{
+    if (!GroupStatus.Held) return;
+    GroupStatus.Held = false;
+    SetDlgItemTextA(GroupStatus.Owner, GroupStatus.Control, GroupStatus.Text);
+    GroupStatus.Shown = true;
+    GroupStatus.ShownAt = GetTickCount();
+}
+
+static void ShowHeldStatusIfDue()
+{
+    if (GroupStatus.Held && (!GroupStatus.Shown || GetTickCount() - GroupStatus.ShownAt >= StatusInterval))
+        ShowHeldStatus();
+}
+
+static void ShowGroupStatus(HWND owner, int statusControl, const char* groupName)
+{
+    GroupStatus.Owner = owner;
+    GroupStatus.Control = statusControl;
+    wsprintfA(GroupStatus.Text, "%s グループを検索中", groupName);
+    GroupStatus.Held = true;
+    ShowHeldStatusIfDue();
+}
+
 // Pass 1: the folder's own files. Returns true on a match.
 static bool SearchFilesIn(HWND owner, char* foundLinkPath, const char* folder, const char* target, int statusControl)
 {
@@ -161,6 +202,7 @@ static bool SearchFilesIn(HWND owner, char* foundLinkPath, const char* folder, c
         char linkTarget[MAX_PATH];
         linkTarget[0] = '\0';
         ReadWalkTarget(owner, entryPath, linkTarget);
+        ShowHeldStatusIfDue();
 
         if (SweepState.DeadLinkMode && IsBrokenTarget(linkTarget) && !HandleBrokenLink(owner, entryPath)) break;
 
@@ -202,9 +244,7 @@ static bool SearchGroupsIn(HWND owner, char* foundLinkPath, const char* folder, 
         if (!ComposePath(groupPath, sizeof groupPath, folder, "\\", entry.cFileName)) continue;
         if (IsSpecialFolder(groupPath, SpecialFolders)) continue;
 
-        char status[MAX_PATH + 32];
-        wsprintfA(status, "%s グループを検索中", entry.cFileName);
-        SetDlgItemTextA(owner, statusControl, status);
+        ShowGroupStatus(owner, statusControl, entry.cFileName);
 
         if (SearchFolderWithin(owner, foundLinkPath, groupPath, target, statusControl, self)) {
             found = true;
@@ -230,6 +270,7 @@ static int SearchFolderWithin(HWND owner, char* foundLinkPath, const char* folde
         lstrcpynA(SweepState.SearchRoot, folder, MAX_PATH);
         SweepState.FirstGroupFolder[0] = '\0';
         SpecialFoldersKnown = false;
+        GroupStatus.Held = GroupStatus.Shown = false;
     }
     ++SweepState.Depth;
     foundLinkPath[0] = '\0';
@@ -245,6 +286,7 @@ static int SearchFolderWithin(HWND owner, char* foundLinkPath, const char* folde
     }
 
     --SweepState.Depth;
+    if (SweepState.Depth == 0) ShowHeldStatus();
     if (found && statusControl && SweepState.Depth == 0) ReportGroup(owner, statusControl);
     return found ? 1 : 0;
 }
@@ -308,6 +350,7 @@ static INT_PTR CALLBACK WarnDialogProc(HWND dialog, UINT message, WPARAM wParam,
 int ConfirmDeadLink(HWND owner, const char* linkPath)
 {
     if (!linkPath) return 0;
+    ShowHeldStatus(); // the group box names the group of the shortcut asked about
     HINSTANCE instance = owner ? (HINSTANCE)GetWindowLongPtrA(owner, GWLP_HINSTANCE) : GetModuleHandleA(nullptr);
     return (int)DialogBoxParamA(instance, "WARN_DIALOG", owner, WarnDialogProc, (LPARAM)linkPath);
 }
