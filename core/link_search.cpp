@@ -256,6 +256,58 @@ static void NoteUnlistedFolder(const char* folder, DWORD error)
     NotePassedOver();
 }
 
+// The reader of the walk under way on this thread; none outside a walk.
+static thread_local LinkTargetReader* WalkReader;
+
+static void ReadWalkTarget(HWND owner, const char* linkPath, char* target)
+{
+    if (WalkReader)
+        WalkReader->Read(owner, linkPath, target);
+    else
+        ReadLinkTarget(owner, linkPath, target, nullptr, nullptr);
+}
+
+// The group text in the status control. Each change from the scan thread is a
+// send that waits for the dialog's thread, and over many small groups the
+// names would pass faster than anyone can read them. A new text is shown at
+// once when the one before has stood for StatusInterval; otherwise it is held
+// until it has (looked at after every file), until a confirmation is shown,
+// or until the walk ends, so the control always ends on the last group.
+// One walk at a time, as for SweepState.
+const DWORD StatusInterval = 100; // ms
+static struct {
+    HWND Owner;
+    int Control;
+    bool Shown; // something was shown in this walk
+    bool Held;
+    DWORD ShownAt;
+    char Text[MAX_PATH + 32];
+} GroupStatus;
+
+static void ShowHeldStatus()
+{
+    if (!GroupStatus.Held) return;
+    GroupStatus.Held = false;
+    SetDlgItemTextA(GroupStatus.Owner, GroupStatus.Control, GroupStatus.Text);
+    GroupStatus.Shown = true;
+    GroupStatus.ShownAt = GetTickCount();
+}
+
+static void ShowHeldStatusIfDue()
+{
+    if (GroupStatus.Held && (!GroupStatus.Shown || GetTickCount() - GroupStatus.ShownAt >= StatusInterval))
+        ShowHeldStatus();
+}
+
+static void ShowGroupStatus(HWND owner, int statusControl, const char* groupName)
+{
+    GroupStatus.Owner = owner;
+    GroupStatus.Control = statusControl;
+    wsprintfA(GroupStatus.Text, "%s グループを検索中", groupName);
+    GroupStatus.Held = true;
+    ShowHeldStatusIfDue();
+}
+
 // Pass 1: the folder's own files. Returns true on a match.
 static bool SearchFilesIn(HWND owner, char* foundLinkPath, const char* folder, const char* target, int statusControl)
 {
@@ -282,7 +334,8 @@ static bool SearchFilesIn(HWND owner, char* foundLinkPath, const char* folder, c
         }
         char linkTarget[MAX_PATH];
         linkTarget[0] = '\0';
-        ReadLinkTarget(owner, entryPath, linkTarget, nullptr, nullptr);
+        ReadWalkTarget(owner, entryPath, linkTarget);
+        ShowHeldStatusIfDue();
 
         if (SweepState.DeadLinkMode && !SweepFile(owner, entryPath, linkTarget)) break;
 
@@ -329,9 +382,7 @@ static bool SearchGroupsIn(HWND owner, char* foundLinkPath, const char* folder, 
         }
         if (IsSpecialFolder(groupPath, SpecialFolders)) continue;
 
-        char status[MAX_PATH + 32];
-        wsprintfA(status, "%s グループを検索中", entry.cFileName);
-        SetDlgItemTextA(owner, statusControl, status);
+        ShowGroupStatus(owner, statusControl, entry.cFileName);
 
         if (SearchFolderWithin(owner, foundLinkPath, groupPath, target, statusControl, self)) {
             found = true;
@@ -357,6 +408,7 @@ static int SearchFolderWithin(HWND owner, char* foundLinkPath, const char* folde
         lstrcpynA(SweepState.SearchRoot, folder, MAX_PATH);
         SweepState.FirstGroupFolder[0] = '\0';
         SpecialFoldersKnown = false;
+        GroupStatus.Held = GroupStatus.Shown = false;
     }
     ++SweepState.Depth;
     foundLinkPath[0] = '\0';
@@ -371,13 +423,26 @@ static int SearchFolderWithin(HWND owner, char* foundLinkPath, const char* folde
     }
 
     --SweepState.Depth;
+    if (SweepState.Depth == 0) ShowHeldStatus();
     if (found && statusControl && SweepState.Depth == 0) ReportGroup(owner, statusControl);
     return found ? 1 : 0;
 }
 
 int SearchFolderForLink(HWND owner, char* foundLinkPath, const char* folder, const char* target, int statusControl)
 {
-    return SearchFolderWithin(owner, foundLinkPath, folder, target, statusControl, nullptr);
+    // One apartment and one shell link class object for the whole walk: each
+    // file then costs a fresh object, not a look-up of the class.
+    HRESULT comStatus = CoInitialize(nullptr);
+    int result;
+    {
+        LinkTargetReader reader;
+        LinkTargetReader* outer = WalkReader;
+        WalkReader = &reader;
+        result = SearchFolderWithin(owner, foundLinkPath, folder, target, statusControl, nullptr);
+        WalkReader = outer;
+    }
+    if (SUCCEEDED(comStatus)) CoUninitialize();
+    return result;
 }
 
 int FindLinkInLocation(HWND owner, char* foundLinkPath, const char* target, const char* shellFolderValue,
@@ -390,13 +455,9 @@ int FindLinkInLocation(HWND owner, char* foundLinkPath, const char* target, cons
     } else {
         if (!suffixOrFolder || !ComposePath(root, sizeof root, suffixOrFolder, nullptr)) return 0;
     }
-    // One apartment for the whole walk makes each file's own COM set-up a
-    // nested, nearly free one.
-    HRESULT comStatus = CoInitialize(nullptr);
     char found[MAX_PATH];
     found[0] = '\0';
     int result = SearchFolderForLink(owner, found, root, target, statusControl) ? 1 : 0;
-    if (SUCCEEDED(comStatus)) CoUninitialize();
     lstrcpynA(foundLinkPath, found, MAX_PATH);
     return result;
 }
@@ -426,6 +487,7 @@ static INT_PTR CALLBACK WarnDialogProc(HWND dialog, UINT message, WPARAM wParam,
 int ConfirmDeadLink(HWND owner, const char* linkPath)
 {
     if (!linkPath) return 0;
+    ShowHeldStatus(); // the group box names the group of the shortcut asked about
     HINSTANCE instance = owner ? (HINSTANCE)GetWindowLongPtrA(owner, GWLP_HINSTANCE) : GetModuleHandleA(nullptr);
     return (int)DialogBoxParamA(instance, "WARN_DIALOG", owner, WarnDialogProc, (LPARAM)linkPath);
 }

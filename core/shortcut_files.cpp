@@ -1,7 +1,7 @@
 // Shortcut files through CLSID_ShellLink. Every call brackets its own COM use,
-// so no interface pointer outlives a call or crosses a thread. A caller that
-// reads many files keeps an apartment open around them, which makes the
-// per-file initialisation a cheap nested one.
+// so no interface pointer outlives a call or crosses a thread. A walk that
+// reads many files keeps an apartment open around them and reads through a
+// LinkTargetReader, whose class object lives no longer than the walk.
 #include "shortcut_files.h"
 #include "path_helpers.h"
 #include "shell_folders.h"
@@ -11,6 +11,31 @@
 static bool ToWide(const char* text, WCHAR* wide)
 {
     return MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH) != 0;
+}
+
+// Loads one shortcut file into a fresh shell link object and reads from it
+// what the outputs given ask for.
+static HRESULT LoadAndRead(IShellLinkA* link, HWND owner, const char* linkPath, char* target, char* arguments,
+                           char* workingFolder)
+{
+    IPersistFile* file = nullptr;
+    HRESULT status = link->QueryInterface(IID_IPersistFile, (void**)&file);
+    if (FAILED(status)) return status;
+    WCHAR widePath[MAX_PATH];
+    status = ToWide(linkPath, widePath) ? file->Load(widePath, STGM_READ) : E_INVALIDARG;
+    if (SUCCEEDED(status)) {
+        // No user interface, and a 1 ms time-out in the high word.
+        status = link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_ANY_MATCH, 1));
+        if (SUCCEEDED(status)) {
+            // No find-data record: filling one makes the shell ask the file
+            // system about the target, which nobody here looks at.
+            if (target) status = link->GetPath(target, MAX_PATH, nullptr, SLGP_UNCPRIORITY);
+            if (arguments) status = link->GetArguments(arguments, MAX_PATH);
+            if (workingFolder) status = link->GetWorkingDirectory(workingFolder, MAX_PATH);
+        }
+    }
+    file->Release();
+    return status;
 }
 
 HRESULT ReadLinkTarget(HWND owner, const char* linkPath, char* target, char* arguments, char* workingFolder)
@@ -24,23 +49,7 @@ HRESULT ReadLinkTarget(HWND owner, const char* linkPath, char* target, char* arg
     IShellLinkA* link = nullptr;
     HRESULT status = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link);
     if (SUCCEEDED(status)) {
-        IPersistFile* file = nullptr;
-        status = link->QueryInterface(IID_IPersistFile, (void**)&file);
-        if (SUCCEEDED(status)) {
-            WCHAR widePath[MAX_PATH];
-            status = ToWide(linkPath, widePath) ? file->Load(widePath, STGM_READ) : E_INVALIDARG;
-            if (SUCCEEDED(status)) {
-                // No user interface, and a 1 ms time-out in the high word.
-                status = link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_ANY_MATCH, 1));
-                if (SUCCEEDED(status)) {
-                    WIN32_FIND_DATAA findData;
-                    if (target) status = link->GetPath(target, MAX_PATH, &findData, SLGP_UNCPRIORITY);
-                    if (arguments) status = link->GetArguments(arguments, MAX_PATH);
-                    if (workingFolder) status = link->GetWorkingDirectory(workingFolder, MAX_PATH);
-                }
-            }
-            file->Release();
-        }
+        status = LoadAndRead(link, owner, linkPath, target, arguments, workingFolder);
         link->Release();
     }
     if (SUCCEEDED(comStatus)) CoUninitialize();
@@ -227,4 +236,29 @@ BOOL ReadExactLinkTarget(HWND owner, const char* linkPath, char* target)
     if (SUCCEEDED(comStatus)) CoUninitialize();
     if (!exact) target[0] = '\0';
     return exact;
+}
+
+LinkTargetReader::LinkTargetReader() : factory_(nullptr), thread_(GetCurrentThreadId())
+{
+    if (FAILED(CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, (void**)&factory_)))
+        factory_ = nullptr;
+}
+
+LinkTargetReader::~LinkTargetReader()
+{
+    if (factory_) factory_->Release();
+}
+
+HRESULT LinkTargetReader::Read(HWND owner, const char* linkPath, char* target)
+{
+    // Without a class object of this thread's apartment, each read makes its own.
+    if (!factory_ || GetCurrentThreadId() != thread_) return ReadLinkTarget(owner, linkPath, target, nullptr, nullptr);
+    if (!linkPath || !*linkPath) return 0;
+    target[0] = '\0';
+    IShellLinkA* link = nullptr;
+    HRESULT status = factory_->CreateInstance(nullptr, IID_IShellLinkA, (void**)&link);
+    if (FAILED(status)) return status;
+    status = LoadAndRead(link, owner, linkPath, target, nullptr, nullptr);
+    link->Release();
+    return status;
 }

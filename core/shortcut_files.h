@@ -26,3 +26,22 @@ BOOL IsPassingConflict(DWORD error);
 // hold or does not fit in the 260-byte `target`: such a target cannot be
 // looked up by this program, and a 260-byte ANSI read of it names another file.
 BOOL ReadExactLinkTarget(HWND owner, const char* linkPath, char* target);
+
+// Reads the targets of the many files of one walk. The shell link class
+// object is fetched once (CoGetClassObject) and each file gets a fresh object
+// from it, so nothing of one file carries into the next. Made, used and
+// destroyed on one thread, inside a COM apartment that outlives it; a read
+// without the class object (or from another thread) is a ReadLinkTarget.
+class LinkTargetReader {
+public:
+    LinkTargetReader();
+    ~LinkTargetReader();
+    LinkTargetReader(const LinkTargetReader&) = delete;
+    LinkTargetReader& operator=(const LinkTargetReader&) = delete;
+    // As ReadLinkTarget with a 260-byte target output only.
+    HRESULT Read(HWND owner, const char* linkPath, char* target);
+
+private:
+    IClassFactory* factory_;
+    DWORD thread_;
+};

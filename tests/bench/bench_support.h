@@ -1,7 +1,9 @@
-// What the benchmarks share: a clock, a program menu of many shortcuts in
-// groups (plus files that are no shortcuts), and a plain read of files.
+// What the benchmarks share: a clock, min and median, a program menu of many
+// shortcuts in groups (plus files that are no shortcuts), and a plain read of
+// files.
 #pragma once
 #include <windows.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "test_support.h"
@@ -15,6 +17,21 @@ inline double Seconds()
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return (double)now.QuadPart / frequency.QuadPart;
+}
+
+// Every figure is taken this many times; min and median are printed.
+const int Rounds = 5;
+
+inline double Min(std::vector<double> values)
+{
+    return *std::min_element(values.begin(), values.end());
+}
+
+inline double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // `groups` folders of `linksPerGroup` shortcuts to programs that are not

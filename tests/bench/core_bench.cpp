@@ -1,9 +1,10 @@
-// Times the search over a large program menu: 2,000 shortcuts in 100 groups,
-// plus files that are no shortcuts, under a Shell Folders place redirected
-// into a temporary folder. The search runs with a status control, as the
-// scan does for the group places, for a target that is not there, so every
-// file is read. A plain open-and-read of the same files, in the same run,
-// gives the floor to compare with.
+// Times the search over program menus of 500 to 10,000 shortcuts (plus files
+// that are no shortcuts) under a Shell Folders place redirected into a
+// temporary folder. The search runs with a status control, as the scan does
+// for the group places, for a target that is not there, so every file is
+// read. Each search is timed between two plain open-and-reads of the same
+// files and compared with their mean, so a machine that changes speed between
+// rounds still gives a steady ratio. Run pinned to one CPU (run_bench.sh).
 #include <windows.h>
 #include <stdio.h>
 #include <string>
@@ -14,31 +15,71 @@
 using namespace testing_support;
 using namespace bench;
 
-int main()
+struct MenuSize {
+    int Groups;
+    int LinksPerGroup;
+};
+
+// Seconds one search of the redirected Programs place takes.
+static double TimeSearch(const StatusWindow& window)
 {
-    const int groups = 100, linksPerGroup = 20, rounds = 3;
+    char found[MAX_PATH];
+    double started = Seconds();
+    FindLinkInLocation(window.Handle(), found, "C:\\Program Files\\Absent\\absent.exe", "Programs", nullptr, 1002);
+    return Seconds() - started;
+}
+
+// What every search costs whatever the place holds (the special folders'
+// look-up, the apartment, the class object).
+static double TimeEmptyPlace()
+{
+    RedirectedPlaces places;
+    StatusWindow window{1002};
+    std::vector<double> times;
+    for (int round = 0; round <= Rounds; ++round) times.push_back(TimeSearch(window));
+    times.erase(times.begin()); // the first warms the caches
+    printf("a search of an empty place: min %.2f ms, median %.2f ms\n", Min(times) * 1e3, Median(times) * 1e3);
+    return Median(times);
+}
+
+// Prints the ratio of search to plain read, and the same without the cost of
+// an empty place, which shows whether the time per file stays flat.
+static void TimeSearches(const MenuSize& size, double emptyPlace)
+{
     RedirectedPlaces places;
     std::string programs = places.Folder("Programs");
-    double started = Seconds();
-    std::vector<std::string> files = BuildMenu(programs, groups, linksPerGroup);
-    printf("tree: %d groups, %d shortcuts, %d other files, built in %.1f s\n", groups, groups * linksPerGroup,
-           (int)files.size() - groups * linksPerGroup, Seconds() - started);
+    double built = Seconds();
+    std::vector<std::string> files = BuildMenu(programs, size.Groups, size.LinksPerGroup);
+    built = Seconds() - built;
+    const int shortcuts = size.Groups * size.LinksPerGroup;
 
     StatusWindow window{1002};
-    double bestSearch = 1e9, bestRead = 1e9;
-    for (int round = 1; round <= rounds; ++round) {
-        char found[MAX_PATH];
-        double t0 = Seconds();
-        int result = FindLinkInLocation(window.Handle(), found, "C:\\Program Files\\Absent\\absent.exe", "Programs",
-                                        nullptr, 1002);
-        double search = Seconds() - t0;
-        double read = PlainRead(files);
-        printf("round %d: search %.3f s (result %d), plain read %.3f s\n", round, search, result, read);
-        if (search < bestSearch) bestSearch = search;
-        if (read < bestRead) bestRead = read;
+    auto search = [&] { return TimeSearch(window); };
+    search(); // warms the caches; not counted
+    std::vector<double> ratios, netRatios, searchTimes, readTimes;
+    double readBefore = PlainRead(files);
+    for (int round = 0; round < Rounds; ++round) {
+        double searchTime = search();
+        double readAfter = PlainRead(files);
+        double read = (readBefore + readAfter) / 2;
+        ratios.push_back(searchTime / read);
+        netRatios.push_back((searchTime - emptyPlace) / read);
+        searchTimes.push_back(searchTime / files.size());
+        readTimes.push_back(read / files.size());
+        readBefore = readAfter;
     }
-    double perSearch = bestSearch / files.size() * 1e3, perRead = bestRead / files.size() * 1e3;
-    printf("per file (best of %d, %d files): search %.3f ms, plain read %.3f ms, ratio %.1f\n", rounds,
-           (int)files.size(), perSearch, perRead, perSearch / perRead);
+    printf("%6d shortcuts in %3d groups (%5d files, built in %4.1f s): ratio min %.2f median %.2f "
+           "(%.2f without an empty place's cost); per file: search %.1f us, plain read %.1f us (medians)\n",
+           shortcuts, size.Groups, (int)files.size(), built, Min(ratios), Median(ratios), Median(netRatios),
+           Median(searchTimes) * 1e6, Median(readTimes) * 1e6);
+    fflush(stdout);
+}
+
+int main()
+{
+    printf("search / plain read of the same files, %d rounds each\n", Rounds);
+    double emptyPlace = TimeEmptyPlace();
+    const MenuSize sizes[] = {{25, 20}, {100, 20}, {100, 100}, {500, 20}};
+    for (const MenuSize& size : sizes) TimeSearches(size, emptyPlace);
     return 0;
 }
