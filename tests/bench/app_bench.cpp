@@ -7,35 +7,9 @@
 #include <stdio.h>
 #include <string>
 #include <vector>
-#include "bench_support.h"
+#include "test_support.h"
 
-using namespace testing_support;
-using namespace bench;
-
-struct DialogSearch {
-    DWORD ProcessId;
-    HWND Found;
-};
-
-static BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter)
-{
-    DialogSearch* search = (DialogSearch*)parameter;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    char className[32];
-    GetClassNameA(window, className, sizeof className);
-    if (processId != search->ProcessId || lstrcmpA(className, "#32770") != 0) return TRUE;
-    search->Found = window;
-    return FALSE;
-}
-
-static std::string StatusOf(HWND dialog)
-{
-    char text[1024] = "";
-    SendMessageTimeoutA(GetDlgItem(dialog, 200), WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 1000,
-                        nullptr);
-    return text;
-}
+using namespace testsupport;
 
 int main(int argc, char** argv)
 {
@@ -52,36 +26,31 @@ int main(int argc, char** argv)
     std::string programs = places.Folder("Programs");
     std::vector<std::string> files = BuildMenu(programs, groups, linksPerGroup);
     const char target[] = "C:\\windows\\notepad.exe";
-    MakeLink(places.Folder("Desktop") + "\\notepad.lnk", target);
+    MakeShortcut(places.Folder("Desktop") + "\\notepad.lnk", target);
 
-    char commandLine[2 * MAX_PATH];
-    wsprintfA(commandLine, "\"%s\" %s", exe.c_str(), target);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
+    Quillet program;
     double started = Seconds();
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!program.Start(exe, target)) {
         printf("cannot start %s\n", exe.c_str());
         return 1;
     }
     const std::string searching = "notepad へのショートカット情報を検索中です";
     const std::string summary = "notepad へのショートカットを作成したい項目にチェックしてください";
-    DialogSearch search = {process.dwProcessId, nullptr};
+    HWND dialog = nullptr;
     double scanStarted = 0, scanEnded = 0;
     while (Seconds() - started < 120 && !scanEnded) {
-        if (!search.Found) EnumWindows(MatchDialog, (LPARAM)&search);
-        if (search.Found) {
-            std::string status = StatusOf(search.Found);
+        for (HWND window : dialog ? std::vector<HWND>{} : TopLevelWindowsOf(program.ProcessId()))
+            if (IsDialogWindow(window)) dialog = window;
+        if (dialog) {
+            std::string status = ItemText(dialog, 200);
             if (!scanStarted && status == searching) scanStarted = Seconds();
             if (status == summary) scanEnded = Seconds();
         }
-        Sleep(2);
+        Sleep(2); // the clock's resolution
     }
-    if (search.Found) PostMessageA(search.Found, WM_COMMAND, IDOK, 0);
-    WaitForSingleObject(process.hProcess, 10000);
-    TerminateProcess(process.hProcess, 0);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    if (dialog) PostClick(dialog, IDOK);
+    DWORD exitCode = 0;
+    program.WaitForExit(StartLimitMs, &exitCode);
     if (!scanEnded) {
         printf("the scan did not end within two minutes\n");
         return 1;

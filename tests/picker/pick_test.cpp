@@ -2,10 +2,9 @@
 // real clicks and keys injected over the helper program's windows, and what
 // each button and key leads to — the link dialog, a Desktop shortcut made at
 // once, or the program's folder opened by the shell.
-#include "picker_support.h"
+#include "test_support.h"
 
-using namespace apptest;
-using namespace pickertest;
+using namespace testsupport;
 
 namespace {
 
@@ -58,7 +57,7 @@ TEST_F(PickerLeftButton, ClickOnAControlOfAnOwnedDialogFindsTheSameProgram)
     ASSERT_NE(dialog, nullptr) << "no link dialog after the click; " << Scene("picker-no-dialog.png");
     EXPECT_TRUE(SameText(ItemText(dialog, 1000), Target)) << ItemText(dialog, 1000) << "\nexpected " << Target;
     // Once the picker has stepped aside, the click goes on to the button.
-    EXPECT_TRUE(WaitUntil([&] { return TextOf(Helper.Edit()) == "presses=1"; }, 5000)) << TextOf(Helper.Edit());
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(Helper.Edit()) == "presses=1"; }, StartLimitMs)) << TextOf(Helper.Edit());
     PostClick(dialog, IDOK);
     EXPECT_TRUE(EndsWithExitZero());
 }
@@ -153,11 +152,11 @@ TEST_F(PickerRightButton, OpensTheProgramFolderAndExploresItWithCtrlAtTheRelease
 
     ASSERT_TRUE(StartPicking());
     ASSERT_TRUE(MoveTo(CentreOf(Helper.Main)));
-    Press(MouseButton::Right);
+    PressButton(MouseButton::Right);
     {
         // The verb is chosen when the pick runs, after the release.
         HeldKey ctrl(Ctrl);
-        Release(MouseButton::Right);
+        ReleaseButton(MouseButton::Right);
         EXPECT_TRUE(EndsWithExitZero());
     }
     records = Recorder.WaitForRecords(2);
@@ -178,18 +177,18 @@ TEST_F(PickerStates, ButtonsThatCompleteNoPressLeaveThePickerWaiting)
         return !changed;
     };
     ASSERT_TRUE(MoveTo(CentreOf(Helper.Main)));
-    Release(MouseButton::Left);
-    Release(MouseButton::Right);
+    ReleaseButton(MouseButton::Left);
+    ReleaseButton(MouseButton::Right);
     EXPECT_TRUE(stillWaiting()) << "a release without a press was taken";
 
     // A second press while the first is held does not pick either; the
     // first release does, with its own button.
-    Press(MouseButton::Left);
-    Press(MouseButton::Right);
+    PressButton(MouseButton::Left);
+    PressButton(MouseButton::Right);
     EXPECT_TRUE(stillWaiting()) << "a press was taken as the pick";
-    Release(MouseButton::Left);
+    ReleaseButton(MouseButton::Left);
     HWND dialog = Program.WaitForLinkDialog();
-    Release(MouseButton::Right);
+    ReleaseButton(MouseButton::Right);
     ASSERT_NE(dialog, nullptr) << "the left release after both presses did not pick";
     EXPECT_TRUE(SameText(ItemText(dialog, 1000), Target)) << ItemText(dialog, 1000);
 
