@@ -168,7 +168,7 @@ protected:
         return run;
     }
 
-    std::vector<std::string> Records() const { return ReadRecords(RecordFile, CaseFolder); }
+    std::vector<std::string> Records() const { return Sorted(ReadRecords(RecordFile, CaseFolder)); }
 
 private:
     RegistryOverride Registry;
@@ -178,11 +178,6 @@ const char HelpOpened[] = "recorder open \"%CASE%\\配布 表\\Dovemere.html\" (
 const char FolderExplored[] = "recorder explore \"%CASE%\\配布 表\" (show 1)";
 const char MainStarted[] = "%CASE%\\配布 表\\Quillet.exe (show 1)";
 
-std::vector<std::string> Sorted(std::vector<std::string> lines)
-{
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
 
 // ---- the question table and the answers ------------------------------------
 
@@ -285,9 +280,7 @@ TEST_F(InstallerTest, HandsOverToTheRealMainProgramWhichRemovesTheInstaller)
     EXPECT_EQ(std::vector<std::string>({InstallerLink()}), DescribeFolder(QuickLaunch, CaseFolder));
     EXPECT_EQ(std::vector<std::string>{HelpOpened}, Records());
     // The installer's file is gone, and the main program left nothing behind.
-    std::vector<std::string> left = EntriesOf(InstallFolder);
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(std::vector<std::string>({"Dovemere.html", "Quillet.exe"}), left);
+    EXPECT_EQ(std::vector<std::string>({"Dovemere.html", "Quillet.exe"}), Sorted(EntriesOf(InstallFolder)));
 }
 
 } // namespace

@@ -252,30 +252,18 @@ FolderVerbRecorder::FolderVerbRecorder(const std::string& recordFile) : recordFi
     // Wine looks the folder verbs up in the machine's classes.
     for (const char* verb : {"open", "explore"}) {
         std::string key = std::string("Software\\Classes\\Folder\\shell\\") + verb + "\\command";
-        std::string command = "\"" + FolderRecorderProgram() + "\" \"" + recordFile_ + "\" " + verb + " \"%1\"";
         registry_.Own(HKEY_LOCAL_MACHINE, key);
-        registry_.SetText(HKEY_LOCAL_MACHINE, key, nullptr, command);
+        registry_.SetText(HKEY_LOCAL_MACHINE, key, nullptr, "\"" + RecorderProgram() + "\" " + verb + " \"%1\"");
     }
+    // The program under test inherits it, and the stand-in from it.
+    SetEnvironmentVariableA("PATHWICK_TEST_RECORD", recordFile_.c_str());
 }
 
 FolderVerbRecorder::~FolderVerbRecorder()
 {
+    SetEnvironmentVariableA("PATHWICK_TEST_RECORD", nullptr);
     registry_.Restore();
     DeleteFileA(recordFile_.c_str());
-}
-
-std::vector<std::string> FolderVerbRecorder::Records() const
-{
-    std::vector<std::string> records;
-    if (!FileExists(recordFile_)) return records;
-    std::string text = ReadBytes(recordFile_);
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) end = text.size();
-        records.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return records;
 }
 
 std::vector<std::string> FolderVerbRecorder::WaitForRecords(size_t count, DWORD limitMs) const
@@ -283,7 +271,7 @@ std::vector<std::string> FolderVerbRecorder::WaitForRecords(size_t count, DWORD 
     std::vector<std::string> records;
     WaitUntil(
         [&] {
-            records = Records();
+            records = ReadRecords(recordFile_);
             return records.size() >= count;
         },
         limitMs);

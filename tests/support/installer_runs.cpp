@@ -38,28 +38,10 @@ static std::string ButtonsOf(HWND box)
 // the background colour.
 static std::vector<DWORD> DrawnIcon(LPCSTR name, int width, int height, DWORD background)
 {
-    std::vector<DWORD> pixels;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    HDC memory = CreateCompatibleDC(nullptr);
-    DWORD* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, (void**)&bits, nullptr, 0);
-    if (bitmap) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
+    return Pixels(width, height, [&](HDC memory, DWORD* bits) {
         std::fill(bits, bits + width * height, background);
         DrawIconEx(memory, 0, 0, LoadIconA(nullptr, name), 0, 0, 0, nullptr, DI_NORMAL);
-        GdiFlush();
-        pixels.assign(bits, bits + width * height);
-        for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
-    return pixels;
+    });
 }
 
 // Which icon the box shows. Icon handles mean nothing in another process, so
@@ -254,7 +236,6 @@ std::vector<std::string> ReadRecords(const std::string& recordFile, const std::s
         std::string record = label + (arguments.empty() ? "" : " " + arguments) + " (show " + show + ")";
         records.push_back(ReplaceAll(record, caseFolder, "%CASE%"));
     }
-    std::sort(records.begin(), records.end());
     return records;
 }
 

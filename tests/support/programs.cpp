@@ -19,7 +19,6 @@ std::string QuilletProgram() { return BuiltProgram(QUILLET_EXE); }
 std::string StowfoldProgram() { return BuiltProgram(STOWFOLD_EXE); }
 std::string RecorderProgram() { return BuiltProgram(RECORDER_EXE); }
 std::string PickTargetProgram() { return BuiltProgram(PICK_TARGET_EXE); }
-std::string FolderRecorderProgram() { return BuiltProgram(FOLDER_RECORDER_EXE); }
 
 // ---- Unix programs ---------------------------------------------------------
 
@@ -276,10 +275,9 @@ bool Screenshot(const char* fileName)
     return WaitUntil([&] { return FileExists(file); }, StartLimitMs, "the screenshot file");
 }
 
-std::vector<DWORD> ScreenPixels(const RECT& rect)
+std::vector<DWORD> Pixels(int width, int height, const std::function<void(HDC, DWORD*)>& paint)
 {
     std::vector<DWORD> pixels;
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) return pixels;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -287,14 +285,12 @@ std::vector<DWORD> ScreenPixels(const RECT& rect)
     info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    HDC memory = CreateCompatibleDC(nullptr);
     DWORD* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, (void**)&bits, nullptr, 0);
     if (bitmap) {
         HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+        paint(memory, bits);
         GdiFlush();
         pixels.assign(bits, bits + width * height);
         for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
@@ -302,8 +298,16 @@ std::vector<DWORD> ScreenPixels(const RECT& rect)
         DeleteObject(bitmap);
     }
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return pixels;
+}
+
+std::vector<DWORD> ScreenPixels(const RECT& rect)
+{
+    return Pixels(rect.right - rect.left, rect.bottom - rect.top, [&](HDC memory, DWORD*) {
+        HDC screen = GetDC(nullptr);
+        BitBlt(memory, 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen, rect.left, rect.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+    });
 }
 
 static DWORD PixelOf(COLORREF colour)

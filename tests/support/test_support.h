@@ -7,6 +7,7 @@
 #pragma once
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <functional>
 #include <initializer_list>
 #include <iosfwd>
@@ -124,6 +125,12 @@ extern const char UserShellFoldersKey[];
 // The ten shell-folder places by value name, in checkbox order 401..410.
 extern const char* const PlaceValueNames[10];
 
+inline std::vector<std::string> Sorted(std::vector<std::string> lines)
+{
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
 // A value of HKCU's "Shell Folders", or "".
 std::string ReadShellFolderValue(const char* valueName);
 
@@ -154,9 +161,12 @@ private:
 // Programs built beside the tests, as Windows paths.
 std::string QuilletProgram();
 std::string StowfoldProgram();
-std::string RecorderProgram();       // the installer tests' recording stand-in
-std::string PickTargetProgram();     // the picker tests' helper
-std::string FolderRecorderProgram(); // the picker tests' folder verb stand-in
+std::string RecorderProgram();   // the recording stand-in (recorder.cpp)
+std::string PickTargetProgram(); // the picker tests' helper
+// Lines written by the recording stand-in, in their order, each
+// "<program> <arguments> (show N)" with `caseFolder` (unless empty) shown as
+// %CASE% and the stand-in itself as "recorder".
+std::vector<std::string> ReadRecords(const std::string& recordFile, const std::string& caseFolder = "");
 
 // Starts a Unix program (Wine runs it given its Unix path) with `arguments`.
 // Wine gives back no process for it (its handle fields are left stale, so
@@ -247,7 +257,9 @@ bool CoversScreen(HWND window);
 
 // A PNG of the 800x600 virtual desktop in the build's artefacts folder.
 bool Screenshot(const char* fileName);
-// The pixels of a screen rectangle, top row first, 0x00RRGGBB.
+// The pixels (0x00RRGGBB, top row first) of a 32-bit picture after `paint`
+// has drawn on it, and of a rectangle of the screen.
+std::vector<DWORD> Pixels(int width, int height, const std::function<void(HDC, DWORD*)>& paint);
 std::vector<DWORD> ScreenPixels(const RECT& rect);
 // Whether any pixel of the control's screen rectangle has exactly the colour.
 bool ControlShowsColour(HWND control, COLORREF colour);
@@ -367,6 +379,12 @@ struct PlaceTree {
 // walk through it takes seconds.
 void FillWithGroups(const std::string& folder, int groups, int filesEach);
 
+// The status text that asks to tick places, for `name`.
+inline std::string TickPlacesText(const std::string& name)
+{
+    return name + " へのショートカットを作成したい項目にチェックしてください";
+}
+
 // A short folder-name tag made of the running test's name.
 const char* CurrentTestTag();
 
@@ -381,11 +399,6 @@ protected:
     // Starts the program with the argument text and waits for its dialog.
     HWND Open(const std::string& argumentText);
     HWND OpenOnTarget() { return Open("\"" + Target + "\""); }
-    // The status text that asks to tick places, for `name`.
-    static std::string TickPlacesText(const std::string& name)
-    {
-        return name + " へのショートカットを作成したい項目にチェックしてください";
-    }
     // Waits for the scan to end with the status line showing `expected`.
     void ExpectScanEnd(const std::string& expected);
     // Closes the dialog and expects the process to end with exit code 0.
@@ -431,13 +444,13 @@ bool CopyTargetProgram(const std::string& path);
 HWND WaitForPickingMode(const Quillet& program, DWORD limitMs = StartLimitMs);
 
 // The shell's "open" and "explore" verbs of folders pointed at the recording
-// stand-in for as long as the object lives; each start of it adds
-// "<verb>|<folder>|<show command>" to the record file.
+// stand-in for as long as the object lives; each start of it adds a record
+// (see ReadRecords): recorder <verb> "<folder>" (show <show command>).
 class FolderVerbRecorder {
 public:
     explicit FolderVerbRecorder(const std::string& recordFile);
     ~FolderVerbRecorder();
-    std::vector<std::string> Records() const;
+    std::vector<std::string> Records() const { return ReadRecords(recordFile_); }
     // Waits until at least `count` records are there.
     std::vector<std::string> WaitForRecords(size_t count, DWORD limitMs = StartLimitMs) const;
 
@@ -506,10 +519,6 @@ struct InstallerRun {
 // started have ended. Processes left over are ended.
 InstallerRun RunInstaller(const std::string& program, const std::string& currentFolder,
                           const std::vector<int>& answers);
-
-// Lines written by the recording program, each "<program> <arguments> (show N)"
-// with `caseFolder` shown as %CASE% and the recorder itself as "recorder".
-std::vector<std::string> ReadRecords(const std::string& recordFile, const std::string& caseFolder);
 
 // "<name> -> <target> wd=<working folder> args=<arguments> desc=<description>"
 // for every entry of a folder (sorted), with `caseFolder` shown as %CASE%; a
