@@ -253,7 +253,8 @@ void RegistryOverride::Restore()
 const char ShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char UserShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
-const char* const PlaceValueNames[10] = {
+// The ten places by value name, in checkbox order 401..410.
+static const char* const PlaceValueNames[10] = {
     "Desktop", "Startup",        "Start Menu",     "Programs",          "AppData",
     "SendTo",  "Common Desktop", "Common Startup", "Common Start Menu", "Common Programs"};
 

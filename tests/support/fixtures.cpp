@@ -198,16 +198,8 @@ bool TargetProgram::Start(const std::string& program, bool locked)
     if (!CreateProcessA(program.c_str(), &commandLine[0], locked ? &attributes : nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process_))
         return false;
-    WaitUntil(
-        [&] {
-            for (HWND window : TopLevelWindowsOf(process_.dwProcessId)) {
-                if (!IsWindowVisible(window)) continue;
-                if (ClassOf(window) == "PickTargetMain") Main = window;
-                if (IsDialogWindow(window)) Dialog = window;
-            }
-            return Main && Dialog;
-        },
-        StartLimitMs, "the helper's windows");
+    Main = WaitForWindow(process_.dwProcessId, [](HWND window) { return ClassOf(window) == "PickTargetMain"; });
+    Dialog = WaitForWindow(process_.dwProcessId, IsDialogWindow);
     return Main && Dialog && Sync(Main);
 }
 
@@ -232,13 +224,8 @@ bool CopyTargetProgram(const std::string& path)
 
 HWND WaitForPickingMode(const Quillet& program, DWORD limitMs)
 {
-    HWND picker = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND window : program.VisibleWindows())
-                if (ClassOf(window) == "Quillet" && CoversScreen(window)) picker = window;
-            return picker != nullptr;
-        },
+    HWND picker = WaitForWindow(
+        program.ProcessId(), [](HWND window) { return ClassOf(window) == "Quillet" && CoversScreen(window); },
         limitMs);
     // The window grows first; picking mode is on once its thread takes
     // messages again.

@@ -36,7 +36,7 @@ bool StartUnixProgram(const std::string& unixProgram, const std::string& argumen
                           &ignored) != FALSE;
 }
 
-std::string UnixPathOf(const std::string& windowsPath)
+static std::string UnixPathOf(const std::string& windowsPath)
 {
     typedef char*(CDECL * UnixNameFn)(const WCHAR*);
     auto unixName = (UnixNameFn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
@@ -134,17 +134,23 @@ std::vector<HWND> TopLevelWindowsOf(DWORD processId)
     return search.Found;
 }
 
-HWND Quillet::WaitForDialog(const std::string& caption, DWORD limitMs) const
+HWND WaitForWindow(DWORD processId, const std::function<bool(HWND)>& match, DWORD limitMs)
 {
     HWND found = nullptr;
     WaitUntil(
         [&] {
-            for (HWND window : TopLevelWindowsOf(processId_))
-                if (IsDialogWindow(window) && IsWindowVisible(window) && TextOf(window) == caption) found = window;
+            for (HWND window : TopLevelWindowsOf(processId))
+                if (IsWindowVisible(window) && match(window)) found = window;
             return found != nullptr;
         },
         limitMs);
     return found;
+}
+
+HWND Quillet::WaitForDialog(const std::string& caption, DWORD limitMs) const
+{
+    return WaitForWindow(
+        processId_, [&](HWND window) { return IsDialogWindow(window) && TextOf(window) == caption; }, limitMs);
 }
 
 std::vector<HWND> Quillet::VisibleWindows() const

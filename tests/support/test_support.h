@@ -122,8 +122,6 @@ private:
 
 extern const char ShellFoldersKey[];
 extern const char UserShellFoldersKey[];
-// The ten shell-folder places by value name, in checkbox order 401..410.
-extern const char* const PlaceValueNames[10];
 
 inline std::vector<std::string> Sorted(std::vector<std::string> lines)
 {
@@ -172,7 +170,6 @@ std::vector<std::string> ReadRecords(const std::string& recordFile, const std::s
 // Wine gives back no process for it (its handle fields are left stale, so
 // they are never used): callers wait for its effect.
 bool StartUnixProgram(const std::string& unixProgram, const std::string& arguments);
-std::string UnixPathOf(const std::string& windowsPath);
 // Runs a Unix program and waits until `done` holds. %1 and %2 in `format`
 // become the Unix forms of the Windows paths `a` and `b`.
 bool RunUnixCommand(const char* program, const char* format, const std::string& a, const std::string& b,
@@ -213,6 +210,9 @@ private:
 bool InstanceRunning();
 
 std::vector<HWND> TopLevelWindowsOf(DWORD processId);
+// A visible top-level window of the process that `match` accepts; null
+// after the limit.
+HWND WaitForWindow(DWORD processId, const std::function<bool(HWND)>& match, DWORD limitMs = StartLimitMs);
 // The scan is over: its thread is gone and the status line shows `expected`
 // (the text last seen goes to `seen`).
 bool WaitForScanEnd(const Quillet& program, HWND dialog, const std::string& expected, std::string* seen,
