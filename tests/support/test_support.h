@@ -161,6 +161,7 @@ std::string QuilletProgram();
 std::string StowfoldProgram();
 std::string RecorderProgram();   // the recording stand-in (recorder.cpp)
 std::string PickTargetProgram(); // the picker tests' helper
+
 // Lines written by the recording stand-in, in their order, each
 // "<program> <arguments> (show N)" with `caseFolder` (unless empty) shown as
 // %CASE% and the stand-in itself as "recorder".
