@@ -4,8 +4,12 @@
 # On a display (DISPLAY set): starts Quillet for the target; without a target
 # it starts in picking mode, so you can point at any window of the Wine session.
 # Without a display: runs it on a private X server for the target (default:
-# Wine's notepad.exe), writes a screenshot of the link dialog after its scan
-# to build/screenshots/link-dialog.png and says so.
+# Wine's notepad.exe), waits for the link dialog and the end of its scan,
+# writes a screenshot of it to build/screenshots/link-dialog.png and checks
+# that the picture is not blank.
+# The program runs from a folder of its own (build/run: a copy of Quillet.exe
+# and Dovemere.html): beside the installer it would take the installer's
+# hand-over path, and the deliverables in build/dist are never touched.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
@@ -13,30 +17,50 @@ bash scripts/setup.sh
 
 BUILD="${PATHWICK_BUILD_DIR:-$ROOT/build}"
 cmake -S . -B "$BUILD/x86_64" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-x86_64.cmake" -DPATHWICK_DIST_DIR="$BUILD/dist" >/dev/null
-cmake --build "$BUILD/x86_64" --target Quillet -j"$(nproc)"
-EXE="$BUILD/dist/Quillet.exe"
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-x86_64.cmake" -DPATHWICK_DIST_DIR="$BUILD/dist" \
+    -DBUILD_TESTING=ON >/dev/null
+cmake --build "$BUILD/x86_64" --target Quillet quillet_probe -j"$(nproc)" >/dev/null
+
+RUN="$BUILD/run"
+rm -rf "$RUN"
+mkdir -p "$RUN"
+cp "$BUILD/dist/Quillet.exe" "$BUILD/dist/Dovemere.html" "$RUN/"
+EXE="$RUN/Quillet.exe"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     # The user's own display: no virtual desktop, so every Wine window can be picked.
     export PATHWICK_WINEPREFIX="$BUILD/wineprefix-run" PATHWICK_VIRTUAL_DESKTOP=0
     bash scripts/wine-prefix.sh start
     source scripts/wine-env.sh
+    cd "$RUN"
     if [ $# -gt 0 ]; then exec wine64 "$EXE" "$1"; else exec wine64 "$EXE"; fi
 fi
 
-export PATHWICK_WINEPREFIX="$BUILD/wineprefix"
+# A prefix of its own, so that a test run beside it is not disturbed.
+export PATHWICK_WINEPREFIX="$BUILD/wineprefix-shot"
 source scripts/xserver.sh
 start_wine_session
 source scripts/wine-env.sh
+PROBE="$BUILD/x86_64/tests/support/quillet_probe.exe"
 target="${1:-C:\\windows\\notepad.exe}"
-wine64 "$EXE" "$target" </dev/null >/dev/null 2>&1 &
-# Wait for the dialog, then give its scan time to finish.
-for _ in $(seq 1 100); do
-    xwininfo -root -tree 2>/dev/null | grep -q '" Pathwick Ver 1.50"' && break
-    sleep 0.1
-done
-sleep "${PATHWICK_SCAN_WAIT:-4}"
-mkdir -p "$BUILD/screenshots"
-import -display "$DISPLAY" -window root -crop 1024x768+0+0 "$BUILD/screenshots/link-dialog.png"
-echo "Screenshot of the link dialog for $target: $BUILD/screenshots/link-dialog.png"
+(cd "$RUN" && exec wine64 "$EXE" "$target" </dev/null >/dev/null 2>&1) &
+
+# Wine is asked when the dialog shows and its scan has ended: under the
+# virtual desktop its windows are no X windows.
+if ! wine64 "$PROBE" wait-scan </dev/null; then
+    echo "run.sh: the link dialog for $target did not finish its scan" >&2
+    exit 1
+fi
+SHOT="$BUILD/screenshots/link-dialog.png"
+mkdir -p "$(dirname "$SHOT")"
+rm -f "$SHOT"
+import -display "$DISPLAY" -window root -crop 1024x768+0+0 +repage "$SHOT"
+wine64 "$PROBE" close </dev/null || true
+
+# A blank picture has one colour, so no spread in its brightness.
+spread="$(identify -format '%[fx:standard_deviation]' "$SHOT" 2>/dev/null || echo 0)"
+if ! awk -v s="$spread" 'BEGIN { exit !(s > 0.01) }'; then
+    echo "run.sh: the screenshot $SHOT is blank (standard deviation $spread)" >&2
+    exit 1
+fi
+echo "Screenshot of the link dialog for $target: $SHOT"

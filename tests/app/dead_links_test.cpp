@@ -1,8 +1,8 @@
 // The broken-link check (button 1011): one confirmation per broken shortcut,
 // the user's answers, the files left on disk and the summary.
-#include "app_harness.h"
+#include "test_support.h"
 
-using namespace apptest;
+using namespace testsupport;
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Inputs that once cost the user something: a group text that names no
 // group, a refused click followed by a cancelled chooser, a read-only
 // shortcut of the same name, and a settings file whose key cannot be read.
-#include "app_harness.h"
+#include "test_support.h"
 
-using namespace apptest;
+using namespace testsupport;
 
 namespace {
 

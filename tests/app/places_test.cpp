@@ -1,8 +1,8 @@
 // Ticking and unticking places in the link dialog: the shortcut files and
 // group folders on disk, the questions asked, and the status line.
-#include "app_harness.h"
+#include "test_support.h"
 
-using namespace apptest;
+using namespace testsupport;
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The scan that runs when the link dialog opens: which places it ticks, what
 // it leaves in the group boxes, its summary and its progress marks.
-#include "app_harness.h"
+#include "test_support.h"
 #include <map>
 #include <set>
 
-using namespace apptest;
+using namespace testsupport;
 
 namespace {
 
@@ -43,7 +43,7 @@ TEST_F(AppScan, FindsDesktopAndStartMenuGroup)
     std::vector<COLORREF> seen = WaitForMarks(Dialog, done);
     for (size_t i = 0; i < done.size(); ++i) EXPECT_EQ(seen[i], MarkDoneColour) << "mark of box " << done[i].first;
     EXPECT_FALSE(IsMarkColour(MarkColour(Dialog, 411)));
-    EXPECT_TRUE(WaitUntil([&] { return ControlShowsColour(GetDlgItem(Dialog, 200), LinkColour); }, 5000))
+    EXPECT_TRUE(WaitUntil([&] { return ControlShowsColour(GetDlgItem(Dialog, 200), LinkColour); }, StartLimitMs))
         << "the status line is in the link colour";
     EXPECT_FALSE(ControlShowsColour(GetDlgItem(Dialog, 401), LinkColour)) << "other texts keep their colour";
 

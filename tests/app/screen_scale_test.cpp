@@ -1,10 +1,10 @@
 // The link dialog and the About box at 96 and at 144 DPI: the dialogs grow
 // with the scale, each progress mark sits beside its box at the scaled
 // distance, the link colours hold, and a screenshot of each is kept.
-#include "app_harness.h"
+#include "test_support.h"
 #include <stdlib.h>
 
-using namespace apptest;
+using namespace testsupport;
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The settings file Quillet.ini beside the program: what a run reads from it
 // (shown in the user-folder box) and what it writes back when it ends.
-#include "app_harness.h"
+#include "test_support.h"
 
-using namespace apptest;
+using namespace testsupport;
 
 namespace {
 

@@ -1,9 +1,9 @@
 // A scan slow enough to act on while it runs: a Start Menu of a few hundred
 // groups of plain files. The progress marks, the refused clicks, the stop
 // button and closing the dialog mid-scan.
-#include "app_harness.h"
+#include "test_support.h"
 
-using namespace apptest;
+using namespace testsupport;
 
 namespace {
 

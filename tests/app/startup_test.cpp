@@ -1,9 +1,9 @@
 // Starting the program: the single instance, the leftover installer beside
 // it, the target taken from the argument, the About box, and searching
 // again for a target typed into the dialog.
-#include "app_harness.h"
+#include "test_support.h"
 
-using namespace apptest;
+using namespace testsupport;
 
 namespace {
 
@@ -16,9 +16,9 @@ TEST_F(AppStartup, SecondInstanceEndsAtOnceAndLeavesTheFirstAlone)
     ExpectScanEnd(TickPlacesText(Name));
 
     Quillet second;
-    ASSERT_TRUE(second.Start(Tree.Program(), "\"" + Target + "\""));
+    ASSERT_TRUE(second.Start(Tree.Program(), "\"" + Target + "\"", false));
     DWORD exitCode = 99;
-    ASSERT_TRUE(second.WaitForExit(5000, &exitCode)) << "the second instance did not end";
+    ASSERT_TRUE(second.WaitForExit(StartLimitMs, &exitCode)) << "the second instance did not end";
     EXPECT_EQ(exitCode, 0u);
 
     ASSERT_TRUE(IsWindow(Dialog));
@@ -101,7 +101,7 @@ TEST_F(AppStartup, AboutBoxShowsVersionAndCloses)
     ASSERT_NE(about, nullptr) << "no About box";
     EXPECT_EQ(ItemText(about, 200), "Version 1.50");
     for (int label : {1014, 1015})
-        EXPECT_TRUE(WaitUntil([&] { return ControlShowsColour(GetDlgItem(about, label), LinkColour); }, 5000))
+        EXPECT_TRUE(WaitUntil([&] { return ControlShowsColour(GetDlgItem(about, label), LinkColour); }, StartLimitMs))
             << "link label " << label;
     EXPECT_FALSE(ControlShowsColour(GetDlgItem(about, 200), LinkColour));
     EXPECT_TRUE(Screenshot("about-box.png"));

@@ -1,9 +1,9 @@
 // The broken-link check never deletes what it cannot check, stays inside the
 // places, says what it passed over, and sends what it deletes to the trash.
-#include "app_harness.h"
+#include "test_support.h"
 #include <shlobj.h>
 
-using namespace apptest;
+using namespace testsupport;
 
 namespace {
 

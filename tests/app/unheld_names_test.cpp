@@ -1,10 +1,10 @@
 // A target whose name code page 932 cannot hold (Café.exe): given on the
 // command line or chosen in the file chooser, it is refused with a message
 // and nothing is made for it.
-#include "app_harness.h"
+#include "test_support.h"
 #include "wide_names.h"
 
-using namespace apptest;
+using namespace testsupport;
 
 namespace {
 

@@ -11,10 +11,9 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include "bench_support.h"
+#include "test_support.h"
 
-using namespace testing_support;
-using namespace bench;
+using namespace testsupport;
 
 static HWND FindDialogOf(DWORD processId, const char* caption)
 {
@@ -90,16 +89,12 @@ int main(int argc, char** argv)
     std::string programs = places.Folder("Programs");
     std::vector<std::string> files = BuildMenu(programs, groups, linksPerGroup);
     const char target[] = "C:\\windows\\notepad.exe";
-    MakeLink(places.Folder("Desktop") + "\\notepad.lnk", target);
+    MakeShortcut(places.Folder("Desktop") + "\\notepad.lnk", target);
     printf("tree: %d shortcuts in %d groups, %d files\n", groups * linksPerGroup, groups, (int)files.size());
 
-    char commandLine[2 * MAX_PATH];
-    wsprintfA(commandLine, "\"%s\" %s", exe.c_str(), target);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
+    Quillet program;
     double started = Seconds();
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!program.Start(exe, target)) {
         printf("cannot start %s\n", exe.c_str());
         return 1;
     }
@@ -107,7 +102,7 @@ int main(int argc, char** argv)
     auto isSummary = [&](const std::string& text) { return text == summary; };
     HWND dialog = nullptr;
     while (!dialog && Seconds() - started < 60) {
-        dialog = FindDialogOf(process.dwProcessId, " Pathwick Ver 1.50");
+        dialog = FindDialogOf(program.ProcessId(), " Pathwick Ver 1.50");
         if (!dialog) Sleep(10);
     }
     int failures = 0;
@@ -149,7 +144,7 @@ int main(int argc, char** argv)
         auto sweepEnded = [&](const std::string& text) { return !text.empty() && text != checking; };
         bool answered = false;
         auto answerKeepAll = [&] {
-            HWND warn = answered ? nullptr : FindDialogOf(process.dwProcessId, "リンクの削除の確認");
+            HWND warn = answered ? nullptr : FindDialogOf(program.ProcessId(), "リンクの削除の確認");
             if (warn) answered = PostMessageA(warn, WM_COMMAND, MAKEWPARAM(8, BN_CLICKED), 0) != FALSE;
         };
         if (!failures) {
@@ -169,8 +164,7 @@ int main(int argc, char** argv)
                sweep.Sent);
     }
     if (dialog) PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 0);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    DWORD exitCode = 0;
+    if (!program.WaitForExit(30000, &exitCode)) program.Kill();
     return failures ? 1 : 0;
 }

@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 #include "link_search.h"
-#include "bench_support.h"
+#include "test_support.h"
 
-using namespace testing_support;
-using namespace bench;
+using namespace testsupport;
 
 struct MenuSize {
     int Groups;

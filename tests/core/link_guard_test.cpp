@@ -8,7 +8,7 @@
 #include "shortcut_files.h"
 #include "test_support.h"
 
-using namespace testing_support;
+using namespace testsupport;
 
 namespace {
 
@@ -28,7 +28,7 @@ TEST_F(LinkGuard, GroupTextsNamingNoGroupNeverReachAtOrAboveThePlace)
 {
     std::string programs = places.Folder("Programs"), startMenu = places.Folder("Start Menu");
     ASSERT_TRUE(CreateDirectoryA((programs + "\\Empty").c_str(), nullptr));
-    ASSERT_TRUE(MakeLink(startMenu + "\\x.lnk", Target));
+    ASSERT_TRUE(MakeShortcut(startMenu + "\\x.lnk", Target));
     struct Case { const char* sub; bool isPlaceItself; } cases[] = {
         {"\\.", true}, {"\\\\", true}, {"\\.\\", true}, {"\\Empty\\..", true}, {"/.", true},
         {"\\..", false}, {"\\..\\..", false}, {"\\Empty\\..\\..", false}, {"/..", false}, {"\\..\\Programs\\..", false},
@@ -88,7 +88,7 @@ TEST(LinkGuardAtRoot, UserFolderMayBeADrivesRoot)
 TEST_F(LinkGuard, ReadOnlyShortcutIsLeftAlone)
 {
     std::string link = places.Folder("Desktop") + "\\x.lnk";
-    ASSERT_TRUE(MakeLink(link, "C:\\old.exe"));
+    ASSERT_TRUE(MakeShortcut(link, "C:\\old.exe"));
     ASSERT_TRUE(SetFileAttributesA(link.c_str(), FILE_ATTRIBUTE_READONLY));
     std::string before = ReadBytes(link);
     EXPECT_FALSE(CreateLinkIn(Target, "Desktop", nullptr, "x", ""));

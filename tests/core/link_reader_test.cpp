@@ -5,7 +5,7 @@
 #include "shortcut_files.h"
 #include "test_support.h"
 
-using namespace testing_support;
+using namespace testsupport;
 
 struct ReadOnThread {
     LinkTargetReader* Reader;
@@ -23,7 +23,7 @@ TEST(LinkTargetReader, AnswersAsASingleRead)
     TempFolder temp;
     const char* links[][2] = {{"a.lnk", "C:\\Tools\\x.exe"}, {"unc.lnk", "\\\\server\\share\\x.exe"},
                               {"表示.lnk", "C:\\表\\ソフト.exe"}, {"root.lnk", "C:\\"}};
-    for (auto& link : links) ASSERT_TRUE(MakeLink(temp / link[0], link[1]));
+    for (auto& link : links) ASSERT_TRUE(MakeShortcut(temp / link[0], link[1]));
     std::string real = ReadBytes(temp / "a.lnk");
     WriteBytes(temp / "text.txt", "not a shortcut");
     WriteBytes(temp / "empty.lnk", "");
@@ -36,7 +36,7 @@ TEST(LinkTargetReader, AnswersAsASingleRead)
         for (const char* name : order) {
             char target[MAX_PATH] = "sentinel";
             reader.Read(nullptr, (temp / name).c_str(), target);
-            EXPECT_EQ(TargetOf(temp / name), target) << name << (apartment ? " in" : " outside") << " an apartment";
+            EXPECT_EQ(ShortcutTarget(temp / name), target) << name << (apartment ? " in" : " outside") << " an apartment";
         }
         char target[MAX_PATH] = "sentinel";
         EXPECT_EQ(0, reader.Read(nullptr, "", target));

@@ -6,7 +6,7 @@
 #include "shell_folders.h"
 #include "test_support.h"
 
-using namespace testing_support;
+using namespace testsupport;
 
 class RemovalTest : public testing::Test {
 protected:
@@ -33,7 +33,7 @@ TEST_F(RemovalTest, DeletesTheShortcutAndOnlyTheGroupItEmptied)
         std::string root = c.place ? places.Folder(c.place) : user, folder = c.place ? root + c.sub : user;
         ASSERT_TRUE(CreateLinkIn(Target, c.place, c.sub.c_str(), "x", "")) << folder;
         if (c.neighbour) {
-            ASSERT_TRUE(MakeLink(folder + "\\other.lnk", "C:\\Tools\\other.exe"));
+            ASSERT_TRUE(MakeShortcut(folder + "\\other.lnk", "C:\\Tools\\other.exe"));
         }
         EXPECT_TRUE(DeleteLinkFrom(nullptr, Target, c.place, c.sub.c_str())) << folder;
         EXPECT_FALSE(Exists(folder + "\\x.lnk"));

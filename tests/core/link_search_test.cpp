@@ -8,7 +8,7 @@
 #include "shell_folders.h"
 #include "test_support.h"
 
-using namespace testing_support;
+using namespace testsupport;
 
 class SearchTest : public testing::Test {
 protected:
@@ -35,7 +35,7 @@ const char Target[] = "C:\\Tools\\x.exe";
 TEST_F(SearchTest, FindsInTheOwnFolderIgnoringCase)
 {
     std::string link = Folder("Desktop") + "\\a.lnk";
-    ASSERT_TRUE(MakeLink(link, Target));
+    ASSERT_TRUE(MakeShortcut(link, Target));
     EXPECT_EQ(1, Find("c:\\tools\\X.EXE", "Desktop"));
     EXPECT_EQ(link, found);
     EXPECT_EQ(0, Find("C:\\Tools\\y.exe", "Desktop"));
@@ -43,7 +43,7 @@ TEST_F(SearchTest, FindsInTheOwnFolderIgnoringCase)
     EXPECT_EQ(0, Find(Target, "Pathwick No Such Value"));
     EXPECT_STREQ("<untouched>", found);
 
-    ASSERT_TRUE(MakeLink(Folder("Start Menu") + "\\a.lnk", Target));
+    ASSERT_TRUE(MakeShortcut(Folder("Start Menu") + "\\a.lnk", Target));
     SetDlgItemTextA(window.Handle(), 1001, "stale");
     EXPECT_EQ(1, Find(Target, "Start Menu", 1001));
     EXPECT_EQ("", window.Text(1001)) << "a match in the place's own folder names no group";
@@ -52,7 +52,7 @@ TEST_F(SearchTest, FindsInTheOwnFolderIgnoringCase)
 TEST_F(SearchTest, GroupsAreSearchedOnlyWithAStatusControl)
 {
     std::string link = Folder("Start Menu", "\\Tools\\Net") + "\\a.lnk";
-    ASSERT_TRUE(MakeLink(link, Target));
+    ASSERT_TRUE(MakeShortcut(link, Target));
     EXPECT_EQ(0, Find(Target, "Start Menu"));
     EXPECT_EQ(0, Find(Target, "Start Menu", 0, "\\Tools"));
     EXPECT_EQ(1, Find(Target, "Start Menu", 1001));
@@ -69,9 +69,9 @@ TEST_F(SearchTest, GroupsAreSearchedOnlyWithAStatusControl)
 TEST_F(SearchTest, OwnFolderComesFirstAndTheFirstMatchWins)
 {
     std::string root = Folder("Programs");
-    for (const char* group : {"\\A", "\\B"}) ASSERT_TRUE(MakeLink(Folder("Programs", group) + "\\a.lnk", Target));
-    ASSERT_TRUE(MakeLink(root + "\\z.lnk", Target));
-    ASSERT_TRUE(MakeLink(root + "\\y.lnk", Target));
+    for (const char* group : {"\\A", "\\B"}) ASSERT_TRUE(MakeShortcut(Folder("Programs", group) + "\\a.lnk", Target));
+    ASSERT_TRUE(MakeShortcut(root + "\\z.lnk", Target));
+    ASSERT_TRUE(MakeShortcut(root + "\\y.lnk", Target));
     std::vector<std::string> entries = EntriesOf(root);  // the platform's order
     auto first = [&](std::initializer_list<const char*> names) {
         return *std::find_first_of(entries.begin(), entries.end(), names.begin(), names.end());
@@ -98,7 +98,7 @@ TEST_F(SearchTest, SpecialFoldersAndDotFoldersAreNeverEntered)
     };
     for (const Case& c : cases) {
         std::string link = Folder(c.holder, c.group) + "\\a.lnk";
-        ASSERT_TRUE(MakeLink(link, Target));
+        ASSERT_TRUE(MakeShortcut(link, Target));
         EXPECT_EQ(c.expected, Find(Target, c.place, 1001)) << c.place << " holding " << link;
         DeleteFileA(link.c_str());
     }
@@ -132,8 +132,8 @@ TEST_F(SearchTest, NoShortcutsAreNeitherMatchedNorBroken)
 
 TEST_F(SearchTest, StopRequestedBeforeTheStartReadsNothing)
 {
-    ASSERT_TRUE(MakeLink(Folder("Start Menu") + "\\a.lnk", Target));
-    ASSERT_TRUE(MakeLink(Folder("Start Menu", "\\Tools") + "\\gone.lnk", "C:\\pathwick-gone\\gone.exe"));
+    ASSERT_TRUE(MakeShortcut(Folder("Start Menu") + "\\a.lnk", Target));
+    ASSERT_TRUE(MakeShortcut(Folder("Start Menu", "\\Tools") + "\\gone.lnk", "C:\\pathwick-gone\\gone.exe"));
     WarnDialogResponder responder;
     SweepState.StopRequested = 1;
     EXPECT_EQ(0, Find(Target, "Start Menu", 1001));
@@ -147,11 +147,11 @@ TEST_F(SearchTest, StopRequestedBeforeTheStartReadsNothing)
 
 TEST_F(SearchTest, ShiftHeldStopsTheSearch)
 {
-    ASSERT_TRUE(MakeLink(Folder("Desktop") + "\\a.lnk", Target));
+    ASSERT_TRUE(MakeShortcut(Folder("Desktop") + "\\a.lnk", Target));
     keybd_event(VK_SHIFT, 0, 0, 0);
     struct Release { ~Release() { keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0); } } release;
-    for (int i = 0; i < 50 && !(GetAsyncKeyState(VK_SHIFT) & 0x8000); ++i) Sleep(10);
-    if (!(GetAsyncKeyState(VK_SHIFT) & 0x8000)) GTEST_SKIP() << "injected Shift does not show in GetAsyncKeyState";
+    if (!WaitUntil([] { return (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0; }, StartLimitMs))
+        GTEST_SKIP() << "injected Shift does not show in GetAsyncKeyState";
     EXPECT_EQ(0, Find(Target, "Desktop"));
     EXPECT_EQ(1, SweepState.StopRequested);
 }
@@ -173,11 +173,11 @@ TEST_F(SearchTest, OverlongPathsAreSkippedNotCut)
     CreateDirectoryA(root.c_str(), nullptr);
     ASSERT_TRUE(CreateDirectoryW(LongPath(longGroup).c_str(), nullptr));
     for (const std::string& destination : {longLink, longGroup + "\\a.lnk"}) {
-        ASSERT_TRUE(MakeLink(root + "\\new.lnk", "C:\\pathwick-gone\\long.exe"));
+        ASSERT_TRUE(MakeShortcut(root + "\\new.lnk", "C:\\pathwick-gone\\long.exe"));
         ASSERT_TRUE(MoveFileW(LongPath(root + "\\new.lnk").c_str(), LongPath(destination).c_str()));
     }
     // A file at the cut-off path, which a truncating walk would read instead.
-    ASSERT_TRUE(MakeLink(longLink.substr(0, MAX_PATH - 1), "C:\\pathwick-gone\\cut.exe"));
+    ASSERT_TRUE(MakeShortcut(longLink.substr(0, MAX_PATH - 1), "C:\\pathwick-gone\\cut.exe"));
 
     WarnDialogResponder responder;
     EXPECT_EQ(0, Find("C:\\pathwick-gone\\cut.exe", nullptr, 1001, (longLink + "-").c_str()));
@@ -201,7 +201,7 @@ static bool LinkGone(const std::string& link, const std::string&) { return !Exis
 TEST_F(SearchTest, FolderLinkBackToAnAncestorEndsTheWalk)
 {
     std::string root = Folder("Start Menu"), loop = Folder("Start Menu", "\\Loop") + "\\back";
-    ASSERT_TRUE(MakeLink(root + "\\gone.lnk", "C:\\pathwick-gone\\gone.exe"));
+    ASSERT_TRUE(MakeShortcut(root + "\\gone.lnk", "C:\\pathwick-gone\\gone.exe"));
     // Wine 8 answers CreateSymbolicLinkA with success and makes nothing: ln does it.
     if (!RunUnixCommand("Z:\\bin\\ln", "ln -s %2 %1", loop, root, LinkExists))
         GTEST_SKIP() << "could not make a folder link";

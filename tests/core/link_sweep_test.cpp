@@ -4,7 +4,7 @@
 #include "link_search.h"
 #include "test_support.h"
 
-using namespace testing_support;
+using namespace testsupport;
 
 const char Gone[] = "C:\\pathwick-gone\\gone.exe";
 
@@ -20,7 +20,7 @@ protected:
     {
         std::string link = places.Folder(place) + "\\" + name;
         CreateDirectoryA(link.substr(0, link.rfind('\\')).c_str(), nullptr);
-        EXPECT_TRUE(MakeLink(link, Gone));
+        EXPECT_TRUE(MakeShortcut(link, Gone));
         return link;
     }
     int Sweep(const char* place, int control = 0)
@@ -72,8 +72,8 @@ TEST_F(SweepTest, OnlyMissingLocalTargetsAreBroken)
         {"file.lnk", self}, {"folder.lnk", places.Root()}, {"gone.lnk", Gone},
     };
     for (const Case& c : cases) {
-        ASSERT_TRUE(MakeLink(desktop + "\\" + c.name, c.target));
-        ASSERT_EQ(c.target, TargetOf(desktop + "\\" + c.name)) << "the shell keeps the target as written";
+        ASSERT_TRUE(MakeShortcut(desktop + "\\" + c.name, c.target));
+        ASSERT_EQ(c.target, ShortcutTarget(desktop + "\\" + c.name)) << "the shell keeps the target as written";
     }
     WarnDialogResponder responder({{IDNO, Press::Command}});
     EXPECT_EQ(0, Sweep("Desktop"));
@@ -106,7 +106,7 @@ TEST_F(SweepTest, CancelEndsTheWholeScan)
 {
     Broken("Desktop", "gone.lnk");
     std::string later = Broken("Start Menu", "gone.lnk");
-    ASSERT_TRUE(MakeLink(places.Folder("Start Menu") + "\\found.lnk", Gone));
+    ASSERT_TRUE(MakeShortcut(places.Folder("Start Menu") + "\\found.lnk", Gone));
     WarnDialogResponder responder({{IDCANCEL, Press::Command}});
     EXPECT_EQ(0, Sweep("Desktop"));
     char found[MAX_PATH];

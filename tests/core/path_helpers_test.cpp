@@ -4,7 +4,7 @@
 #include "path_helpers.h"
 #include "test_support.h"
 
-using namespace testing_support;
+using namespace testsupport;
 
 TEST(CharSearch, NeverMatchesATrailByte)
 {

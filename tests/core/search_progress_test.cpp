@@ -7,7 +7,7 @@
 #include "link_search.h"
 #include "test_support.h"
 
-using namespace testing_support;
+using namespace testsupport;
 
 namespace {
 
@@ -68,7 +68,7 @@ TEST_F(SearchProgress, TheSweepsQuestionComesWithItsGroupShown)
     // the question its text would be held and then replaced by the next.
     std::string group = programs + "\\" + groups[1];
     DeleteFileA((group + "\\readme.txt").c_str());
-    ASSERT_TRUE(MakeLink(group + "\\gone.lnk", places.Root() + "\\gone\\gone.exe"));
+    ASSERT_TRUE(MakeShortcut(group + "\\gone.lnk", places.Root() + "\\gone\\gone.exe"));
     SweepState.DeadLinkMode = 1;
     char found[MAX_PATH];
     WarnDialogResponder responder({{IDNO, Press::Command}});

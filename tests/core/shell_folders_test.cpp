@@ -6,7 +6,7 @@
 #include "shell_folders.h"
 #include "test_support.h"
 
-using namespace testing_support;
+using namespace testsupport;
 
 TEST(ReadShellFolder, HiveFollowsTheCommonPrefix)
 {

@@ -5,7 +5,7 @@
 #include "shortcut_files.h"
 #include "test_support.h"
 
-using namespace testing_support;
+using namespace testsupport;
 
 TEST(ShortcutFiles, RoundTripCarriesTargetAndWorkingFolder)
 {
@@ -30,7 +30,7 @@ TEST(ShortcutFiles, RoundTripCarriesTargetAndWorkingFolder)
 TEST(ShortcutFiles, WhatIsNoShortcutReadsAsAnEmptyTarget)
 {
     TempFolder temp;
-    ASSERT_TRUE(MakeLink(temp / "real.lnk", "C:\\Tools\\x.exe"));
+    ASSERT_TRUE(MakeShortcut(temp / "real.lnk", "C:\\Tools\\x.exe"));
     std::string real = ReadBytes(temp / "real.lnk");
     ASSERT_GT(real.size(), 100u);
     std::string garbage = real.substr(0, 76) + std::string(real.size() - 76, '\xff');
@@ -55,7 +55,7 @@ TEST(ShortcutFiles, WhatIsNoShortcutReadsAsAnEmptyTarget)
     EXPECT_EQ(0, ReadLinkTarget(nullptr, "", target, nullptr, nullptr));
     EXPECT_EQ(0, ReadLinkTarget(nullptr, nullptr, target, nullptr, nullptr));
     EXPECT_STREQ("sentinel", target);
-    EXPECT_EQ("", TargetOf(temp / "missing.lnk"));
+    EXPECT_EQ("", ShortcutTarget(temp / "missing.lnk"));
 }
 
 TEST(CreateLinkIn, ReplacesAnOldShortcutAndLeavesNothingElse)
@@ -63,7 +63,7 @@ TEST(CreateLinkIn, ReplacesAnOldShortcutAndLeavesNothingElse)
     TempFolder temp;
     ASSERT_TRUE(CreateLinkIn("C:\\old.exe", nullptr, temp.Path().c_str(), "x", ""));
     EXPECT_TRUE(CreateLinkIn("C:\\new.exe", nullptr, temp.Path().c_str(), "x", ""));
-    EXPECT_EQ("C:\\new.exe", TargetOf(temp / "x.lnk"));
+    EXPECT_EQ("C:\\new.exe", ShortcutTarget(temp / "x.lnk"));
     EXPECT_EQ(std::vector<std::string>{"x.lnk"}, EntriesOf(temp.Path()));
 }
 
@@ -106,26 +106,44 @@ TEST(CreateLinkIn, OldShortcutSurvivesAReplaceThatFails)
 }
 
 // The shell or a scanner glances at a shortcut and lets go a moment later:
-// the replace waits for it instead of failing.
+// the replace waits for it instead of failing. Here the holder lets go once
+// the new shortcut lies saved beside the old one, waiting to replace it.
+struct Holder {
+    std::string Folder;
+    HANDLE File;
+};
+
+static bool NewShortcutSavedBeside(const Holder& held)
+{
+    for (const std::string& name : FilesIn(held.Folder)) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (name != "x.lnk" && GetFileAttributesExA(Join(held.Folder, name).c_str(), GetFileExInfoStandard, &data) &&
+            data.nFileSizeLow > 0)
+            return true;
+    }
+    return false;
+}
+
 TEST(CreateLinkIn, ReplaceWaitsForAFileHeldOnlyForAMoment)
 {
     TempFolder temp;
     ASSERT_TRUE(CreateLinkIn("C:\\old.exe", nullptr, temp.Path().c_str(), "x", ""));
-    HANDLE holder = CreateFileA((temp / "x.lnk").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    Holder held = {temp.Path(), CreateFileA((temp / "x.lnk").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, 0, nullptr)};
+    ASSERT_NE(INVALID_HANDLE_VALUE, held.File);
     HANDLE releaser = CreateThread(
         nullptr, 0,
-        [](LPVOID handle) -> DWORD {
-            Sleep(150);
-            CloseHandle((HANDLE)handle);
+        [](LPVOID parameter) -> DWORD {
+            Holder& held = *(Holder*)parameter;
+            WaitUntil([&] { return NewShortcutSavedBeside(held); }, StartLimitMs);
+            CloseHandle(held.File);
             return 0;
         },
-        holder, 0, nullptr);
+        &held, 0, nullptr);
     EXPECT_TRUE(CreateLinkIn("C:\\new.exe", nullptr, temp.Path().c_str(), "x", ""));
     WaitForSingleObject(releaser, INFINITE);
     CloseHandle(releaser);
-    EXPECT_EQ("C:\\new.exe", TargetOf(temp / "x.lnk"));
+    EXPECT_EQ("C:\\new.exe", ShortcutTarget(temp / "x.lnk"));
     EXPECT_EQ(std::vector<std::string>{"x.lnk"}, EntriesOf(temp.Path()));
 }
 

@@ -3,12 +3,12 @@
 // explored folder, the start of the main program, and the whole hand-over
 // to the real main program, which removes the installer's file.
 #include <gtest/gtest.h>
-#include "installer_harness.h"
+#include "test_support.h"
 #include <shlobj.h>
 #include <algorithm>
 #include <memory>
 
-using namespace installer_harness;
+using namespace testsupport;
 
 namespace {
 
@@ -22,8 +22,6 @@ const char QuestionNeither[] = "Pathwick が簡単に使えるように Pathwick
 const char MainProgramMissing[] = "Pathwick が見つかりません。\n\n   もう一度ＤＬしてください。";
 const char Description[] = "ショートカット作成ツール";
 
-const char ShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char UserShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 const char TestPageClass[] = "Pathwick.InstallerTest.Page";
 
 // What a place holds before the installer runs.
@@ -67,7 +65,7 @@ protected:
         OtherProgram = Join(CaseFolder, "別のプログラム.exe");
         for (const std::string& folder : {InstallFolder, Desktop, AppData})
             ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
-        WriteText(OtherProgram, "");
+        WriteBytes(OtherProgram, "");
         ASSERT_TRUE(CopyInto(StowfoldProgram(), InstallFolder, "Stowfold.exe")) << StowfoldProgram();
 
         // The shell rewrites "Shell Folders" from "User Shell Folders" whenever it
@@ -91,7 +89,7 @@ protected:
     {
         SetKeyDown(VK_SHIFT, false);
         SetEnvironmentVariableA("PATHWICK_TEST_RECORD", nullptr);
-        while (!Overrides.empty()) Overrides.pop_back(); // last made, first undone
+        Registry.Restore();
         DeleteTree(CaseFolder);
         EXPECT_FALSE(Exists(CaseFolder)) << "left behind: " << CaseFolder;
     }
@@ -99,7 +97,8 @@ protected:
     void Override(HKEY root, const std::string& key, const char* value, const std::string& data,
                   const std::string& ownedKey = "", DWORD type = REG_SZ)
     {
-        Overrides.emplace_back(new RegistryOverride(root, key, value, data, ownedKey, type));
+        if (!ownedKey.empty()) Registry.Own(root, ownedKey);
+        Registry.SetText(root, key, value, data, type);
     }
 
     std::string MainProgram() const { return Join(InstallFolder, "Quillet.exe"); }
@@ -107,7 +106,7 @@ protected:
     std::string InstallerLink() const { return DescribeLink("Pathwick.lnk", MainProgramShown(), Description); }
 
     void PutFakeMainProgram() { ASSERT_TRUE(CopyInto(RecorderProgram(), InstallFolder, "Quillet.exe")); }
-    void PutHelpPage() { WriteText(Join(InstallFolder, "Dovemere.html"), "<html><body>help</body></html>"); }
+    void PutHelpPage() { WriteBytes(Join(InstallFolder, "Dovemere.html"), "<html><body>help</body></html>"); }
 
     // Prepares a place and returns what it then holds.
     std::vector<std::string> Prepare(const std::string& folder, Before before)
@@ -131,10 +130,10 @@ protected:
         default:
             break;
         }
-        EXPECT_TRUE(MakeLink(link, target, ExistingDescription)) << link;
+        EXPECT_TRUE(MakeShortcut(link, target, ExistingDescription, WithoutWorkingFolder)) << link;
         if (before == Before::MainLinkOtherCase) {
             // Only worth anything if the stored target really differs.
-            std::string stored = LinkTarget(link);
+            std::string stored = ShortcutTarget(link);
             EXPECT_NE(MainProgram(), stored);
             EXPECT_EQ(0, lstrcmpiA(MainProgram().c_str(), stored.c_str())) << stored;
         }
@@ -169,21 +168,16 @@ protected:
         return run;
     }
 
-    std::vector<std::string> Records() const { return ReadRecords(RecordFile, CaseFolder); }
+    std::vector<std::string> Records() const { return Sorted(ReadRecords(RecordFile, CaseFolder)); }
 
 private:
-    std::vector<std::unique_ptr<RegistryOverride>> Overrides;
+    RegistryOverride Registry;
 };
 
 const char HelpOpened[] = "recorder open \"%CASE%\\配布 表\\Dovemere.html\" (show 1)";
 const char FolderExplored[] = "recorder explore \"%CASE%\\配布 表\" (show 1)";
 const char MainStarted[] = "%CASE%\\配布 表\\Quillet.exe (show 1)";
 
-std::vector<std::string> Sorted(std::vector<std::string> lines)
-{
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
 
 // ---- the question table and the answers ------------------------------------
 
@@ -275,8 +269,8 @@ INSTANTIATE_TEST_SUITE_P(Installer, InstallerWithoutMainProgram, testing::Bool()
 
 TEST_F(InstallerTest, HandsOverToTheRealMainProgramWhichRemovesTheInstaller)
 {
-    ASSERT_TRUE(Exists(RealMainProgram())) << "the main program is not built: " << RealMainProgram();
-    ASSERT_TRUE(CopyInto(RealMainProgram(), InstallFolder, "Quillet.exe"));
+    ASSERT_TRUE(Exists(QuilletProgram())) << "the main program is not built: " << QuilletProgram();
+    ASSERT_TRUE(CopyInto(QuilletProgram(), InstallFolder, "Quillet.exe"));
     PutHelpPage();
 
     InstallerRun run = Run({IDYES});
@@ -286,7 +280,7 @@ TEST_F(InstallerTest, HandsOverToTheRealMainProgramWhichRemovesTheInstaller)
     EXPECT_EQ(std::vector<std::string>({InstallerLink()}), DescribeFolder(QuickLaunch, CaseFolder));
     EXPECT_EQ(std::vector<std::string>{HelpOpened}, Records());
     // The installer's file is gone, and the main program left nothing behind.
-    EXPECT_EQ(std::vector<std::string>({"Dovemere.html", "Quillet.exe"}), EntriesOf(InstallFolder));
+    EXPECT_EQ(std::vector<std::string>({"Dovemere.html", "Quillet.exe"}), Sorted(EntriesOf(InstallFolder)));
 }
 
 // ---- a shortcut that cannot be made -----------------------------------------

@@ -1,12 +1,12 @@
 // Files dropped on the target box, driven inside this process through the
 // program's own functions: the link dialog made from the program's template,
 // and a drop block in global memory sent to the box as the shell sends it.
-#include "app_harness.h"
+#include "test_support.h"
 #include "app_state.h"
 #include "link_dialog.h"
 #include <shlobj.h>
 
-using namespace apptest;
+using namespace testsupport;
 
 namespace {
 
@@ -14,9 +14,7 @@ class TargetBoxDrop : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string program = std::string("Z:") + QUILLET_EXE;
-        for (char& c : program)
-            if (c == '/') c = '\\';
+        std::string program = QuilletProgram();
         Resources = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(Resources, nullptr) << program;
         Target = Folder / "予定表.exe";
@@ -74,7 +72,7 @@ protected:
         EXPECT_EQ(AppState.TargetPath, target);
     }
 
-    ScratchFolder Folder{"drop"};
+    TempFolder Folder{"drop"};
     HMODULE Resources = nullptr;
     HWND Dialog = nullptr;
     std::string Target;

@@ -2,11 +2,10 @@
 // directly: the full path, the failures, a process that refuses even limited
 // access, and a program whose name the code page cannot hold.
 #include "owning_program.h"
-#include "picker_support.h"
+#include "test_support.h"
 #include "wide_names.h"
 
-using namespace apptest;
-using namespace pickertest;
+using namespace testsupport;
 
 namespace {
 
@@ -26,7 +25,7 @@ protected:
         }
     }
 
-    ScratchFolder Folder;
+    TempFolder Folder;
     std::string Target;
     TargetProgram Helper;
 };

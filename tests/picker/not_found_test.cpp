@@ -2,10 +2,9 @@
 // process lists among its own, and on a window of a process that no one may
 // open. The program asks whether to choose the file; No ends it, Yes shows
 // the file dialog, and a chosen file carries on as if it had been found.
-#include "picker_support.h"
+#include "test_support.h"
 
-using namespace apptest;
-using namespace pickertest;
+using namespace testsupport;
 
 namespace {
 

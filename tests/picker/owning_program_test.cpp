@@ -4,12 +4,11 @@
 // and the walk from a control or an owned window up to its root.
 #include "owning_program.h"
 #include "picker_window.h"
-#include "picker_support.h"
+#include "test_support.h"
 #include <algorithm>
 #include <string.h>
 
-using namespace apptest;
-using namespace pickertest;
+using namespace testsupport;
 
 namespace {
 
@@ -77,7 +76,7 @@ protected:
         EXPECT_EQ(found, "") << search.Name << ": the output is emptied";
     }
 
-    ScratchFolder Folder;
+    TempFolder Folder;
     std::string Target;
     TargetProgram Helper;
 };

@@ -2,27 +2,17 @@
 // real clicks and keys injected over the helper program's windows, and what
 // each button and key leads to — the link dialog, a Desktop shortcut made at
 // once, or the program's folder opened by the shell.
-#include "picker_support.h"
+#include "test_support.h"
 
-using namespace apptest;
-using namespace pickertest;
+using namespace testsupport;
 
 namespace {
 
-std::string TickPlacesText(const std::string& name)
-{
-    return Format("%s へのショートカットを作成したい項目にチェックしてください", name.c_str());
-}
-
-// "<verb>|<folder>|<show command>" as the recorder writes it.
+// The folder shown with SW_SHOWNORMAL by the verb.
 void ExpectFolderRecord(const std::string& record, const std::string& verb, const std::string& folder)
 {
-    size_t first = record.find('|'), last = record.rfind('|');
-    ASSERT_TRUE(first != std::string::npos && last > first) << record;
-    EXPECT_EQ(record.substr(0, first), verb) << record;
-    EXPECT_TRUE(SameText(record.substr(first + 1, last - first - 1), folder))
-        << record << "\nexpected folder " << folder;
-    EXPECT_EQ(record.substr(last + 1), "1") << "shown with SW_SHOWNORMAL: " << record;
+    std::string expected = "recorder " + verb + " \"" + folder + "\" (show 1)";
+    EXPECT_TRUE(SameText(record, expected)) << record << "\nexpected " << expected;
 }
 
 class PickerLeftButton : public PickerTest {};
@@ -58,7 +48,7 @@ TEST_F(PickerLeftButton, ClickOnAControlOfAnOwnedDialogFindsTheSameProgram)
     ASSERT_NE(dialog, nullptr) << "no link dialog after the click; " << Scene("picker-no-dialog.png");
     EXPECT_TRUE(SameText(ItemText(dialog, 1000), Target)) << ItemText(dialog, 1000) << "\nexpected " << Target;
     // Once the picker has stepped aside, the click goes on to the button.
-    EXPECT_TRUE(WaitUntil([&] { return TextOf(Helper.Edit()) == "presses=1"; }, 5000)) << TextOf(Helper.Edit());
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(Helper.Edit()) == "presses=1"; }, StartLimitMs)) << TextOf(Helper.Edit());
     PostClick(dialog, IDOK);
     EXPECT_TRUE(EndsWithExitZero());
 }
@@ -153,11 +143,11 @@ TEST_F(PickerRightButton, OpensTheProgramFolderAndExploresItWithCtrlAtTheRelease
 
     ASSERT_TRUE(StartPicking());
     ASSERT_TRUE(MoveTo(CentreOf(Helper.Main)));
-    Press(MouseButton::Right);
+    PressButton(MouseButton::Right);
     {
         // The verb is chosen when the pick runs, after the release.
         HeldKey ctrl(Ctrl);
-        Release(MouseButton::Right);
+        ReleaseButton(MouseButton::Right);
         EXPECT_TRUE(EndsWithExitZero());
     }
     records = Recorder.WaitForRecords(2);
@@ -178,18 +168,18 @@ TEST_F(PickerStates, ButtonsThatCompleteNoPressLeaveThePickerWaiting)
         return !changed;
     };
     ASSERT_TRUE(MoveTo(CentreOf(Helper.Main)));
-    Release(MouseButton::Left);
-    Release(MouseButton::Right);
+    ReleaseButton(MouseButton::Left);
+    ReleaseButton(MouseButton::Right);
     EXPECT_TRUE(stillWaiting()) << "a release without a press was taken";
 
     // A second press while the first is held does not pick either; the
     // first release does, with its own button.
-    Press(MouseButton::Left);
-    Press(MouseButton::Right);
+    PressButton(MouseButton::Left);
+    PressButton(MouseButton::Right);
     EXPECT_TRUE(stillWaiting()) << "a press was taken as the pick";
-    Release(MouseButton::Left);
+    ReleaseButton(MouseButton::Left);
     HWND dialog = Program.WaitForLinkDialog();
-    Release(MouseButton::Right);
+    ReleaseButton(MouseButton::Right);
     ASSERT_NE(dialog, nullptr) << "the left release after both presses did not pick";
     EXPECT_TRUE(SameText(ItemText(dialog, 1000), Target)) << ItemText(dialog, 1000);
 

@@ -2,12 +2,12 @@
 // ended, the broken-link mode is already back at 0, so a check the dialog
 // starts at that very moment keeps its own mode. A watcher on another
 // thread looks at the two words the moment the handle clears.
-#include "app_harness.h"
+#include "test_support.h"
 #include "app_state.h"
 #include "link_search.h"
 #include "scan_thread.h"
 
-using namespace apptest;
+using namespace testsupport;
 
 namespace {
 

@@ -2,11 +2,10 @@
 // About box before the dialog for the program itself (Shift and Ctrl), the
 // dialog as usual for an argument (Ctrl), and a check refused by Shift,
 // which must leave the plain search mode for the next untick.
-#include "picker_support.h"
+#include "test_support.h"
 #include <memory>
 
-using namespace apptest;
-using namespace pickertest;
+using namespace testsupport;
 
 namespace {
 

@@ -3,13 +3,12 @@
 // the drop carries wide names as the shell sends them.
 #include "app_state.h"
 #include "link_dialog.h"
-#include "picker_support.h"
+#include "test_support.h"
 #include "wide_names.h"
 #include <shlobj.h>
 #include <thread>
 
-using namespace apptest;
-using namespace pickertest;
+using namespace testsupport;
 
 namespace {
 
@@ -62,7 +61,7 @@ protected:
     PickerDrop() : Folder("drop")
     {
         Target = Folder / "予定表.exe";
-        Quillet = LoadLibraryExA(BuiltProgram("Z:" QUILLET_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        Quillet = LoadLibraryExA(QuilletProgram().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     }
     void SetUp() override
     {
@@ -83,7 +82,7 @@ protected:
         SendDlgItemMessageW(Dialog, 1000, WM_DROPFILES, (WPARAM)MakeDrop(name), 0);
     }
 
-    ScratchFolder Folder;
+    TempFolder Folder;
     std::string Target;
     HMODULE Quillet = nullptr;
     HWND Dialog = nullptr;

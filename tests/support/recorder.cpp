@@ -1,5 +1,5 @@
-// A stand-in started by the installer tests in place of the main program and
-// of the shell's handlers for the help page and for exploring a folder. It
+// A stand-in that tests start, or have started, in place of a program: the
+// main program, or the shell's handlers for a help page or a folder. It
 // appends one line, "<own path>|<show command>|<command line>", to the file
 // named by PATHWICK_TEST_RECORD and ends without a window.
 #include <windows.h>

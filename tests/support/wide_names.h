@@ -2,10 +2,10 @@
 // started and removed through the wide functions only, since its ANSI name
 // is a different path.
 #pragma once
-#include "app_harness.h"
+#include "test_support.h"
 #include <string>
 
-namespace apptest {
+namespace testsupport {
 
 // A name with é, which code page 932 lacks (its best fit would be "Cafe").
 const wchar_t UnheldName[] = L"Caf\u00e9.exe";
@@ -116,4 +116,4 @@ inline std::string MessageBoxText(HWND box)
     return ItemText(box, 0xFFFF);
 }
 
-} // namespace apptest
+} // namespace testsupport

@@ -1,0 +1,370 @@
+// Files, folders, shortcuts, the registry and the places redirected into a
+// test's tree; also the waiting and the formatting every other part uses.
+#include "test_support.h"
+#include <algorithm>
+#include <shlobj.h>
+#include <stdarg.h>
+#include <stdio.h>
+
+namespace testsupport {
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs, const char* what,
+               const std::function<std::string()>& lastSeen)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start > limitMs) break;
+        Sleep(20); // the poll interval, not a wait for anything
+    }
+    if (what)
+        ADD_FAILURE() << "gave up after " << limitMs << " ms waiting for " << what
+                      << (lastSeen ? "; last seen: " + lastSeen() : std::string());
+    return false;
+}
+
+std::string Format(const char* format, ...)
+{
+    char text[2048];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    return text;
+}
+
+std::string Hex(const std::string& bytes)
+{
+    std::string out;
+    for (unsigned char byte : bytes) out += Format("%02X ", byte);
+    return out;
+}
+
+// The position of the last backslash, stepping over two-byte characters.
+static size_t LastSeparator(const std::string& path)
+{
+    size_t last = std::string::npos;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (IsDBCSLeadByte((unsigned char)path[i]) && i + 1 < path.size())
+            ++i;
+        else if (path[i] == '\\')
+            last = i;
+    }
+    return last;
+}
+
+std::string ParentOf(const std::string& path)
+{
+    size_t last = LastSeparator(path);
+    return last == std::string::npos ? "" : path.substr(0, last);
+}
+
+std::string FileNameOf(const std::string& path)
+{
+    size_t last = LastSeparator(path);
+    return last == std::string::npos ? path : path.substr(last + 1);
+}
+
+std::string OnMissingDrive(const std::string& rest)
+{
+    char letter = 'Q';
+    while (letter < 'Y' && (GetLogicalDrives() & (1u << (letter - 'A')))) ++letter;
+    return std::string(1, letter) + ":\\" + rest;
+}
+
+bool MakeFolders(const std::string& path)
+{
+    // Every level from the drive down, never cutting at a trail byte.
+    for (size_t i = 0; i < path.size();) {
+        unsigned char byte = (unsigned char)path[i];
+        if (IsDBCSLeadByte(byte) && i + 1 < path.size()) {
+            i += 2;
+            continue;
+        }
+        if (byte == '\\' && i > 2) CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+        ++i;
+    }
+    CreateDirectoryA(path.c_str(), nullptr);
+    return FolderExists(path);
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got) bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::vector<std::string> EntriesOf(const std::string& folder, bool withFolders)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(Join(folder, "*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (lstrcmpA(entry.cFileName, ".") && lstrcmpA(entry.cFileName, "..") && (withFolders || !isFolder))
+            names.push_back(entry.cFileName);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+void DeleteTree(const std::string& folder)
+{
+    for (const std::string& name : EntriesOf(folder)) {
+        std::string path = Join(folder, name);
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        // A folder link (and the folder holding it) stays, so a link back to
+        // an ancestor cannot make this delete too much.
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            DeleteTree(path);
+        } else {
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(path.c_str());
+        }
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+TempFolder::TempFolder(const char* tag)
+{
+    static LONG serial;
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    do
+        path_ = Format("%spathwick-%lu-%ld-%s", temp, GetCurrentProcessId(), InterlockedIncrement(&serial), tag);
+    while (!CreateDirectoryA(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
+TempFolder::~TempFolder()
+{
+    DeleteTree(path_);
+}
+
+bool MakeShortcut(const std::string& linkPath, const std::string& target, const std::string& description,
+                  WorkingFolderMode mode)
+{
+    MakeFolders(ParentOf(linkPath));
+    return SUCCEEDED(WriteLink(target.c_str(), linkPath.c_str(), description.c_str(), mode)) && FileExists(linkPath);
+}
+
+std::string ShortcutTarget(const std::string& linkPath)
+{
+    char target[MAX_PATH] = "";
+    ReadLinkTarget(nullptr, linkPath.c_str(), target, nullptr, nullptr);
+    return target;
+}
+
+std::string DescriptionOf(const std::string& linkPath)
+{
+    char description[INFOTIPSIZE] = "<unread>";
+    HRESULT comStatus = CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
+            WCHAR wide[MAX_PATH];
+            MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
+            if (SUCCEEDED(file->Load(wide, STGM_READ))) link->GetDescription(description, sizeof description);
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(comStatus)) CoUninitialize();
+    return description;
+}
+
+// ---- registry --------------------------------------------------------------
+
+void RegistryOverride::Set(HKEY hive, const std::string& key, const char* name, DWORD type, const void* data,
+                           DWORD size)
+{
+    Saved saved = {hive, key, name != nullptr, name ? name : "", false, REG_NONE, "", false};
+    HKEY handle;
+    if (RegOpenKeyExA(hive, key.c_str(), 0, KEY_READ, &handle) == ERROR_SUCCESS) {
+        DWORD length = 0;
+        if (RegQueryValueExA(handle, name, nullptr, &saved.Type, nullptr, &length) == ERROR_SUCCESS) {
+            saved.Data.resize(length);
+            saved.Existed = RegQueryValueExA(handle, name, nullptr, &saved.Type, (BYTE*)&saved.Data[0], &length) ==
+                            ERROR_SUCCESS;
+            saved.Data.resize(length);
+        }
+        RegCloseKey(handle);
+    }
+    if (RegCreateKeyExA(hive, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+        return;
+    saved_.push_back(saved);
+    RegSetValueExA(handle, name, 0, type, (const BYTE*)data, size);
+    RegCloseKey(handle);
+}
+
+void RegistryOverride::SetText(HKEY hive, const std::string& key, const char* name, const std::string& text,
+                               DWORD type)
+{
+    Set(hive, key, name, type, text.c_str(), (DWORD)text.size() + 1);
+}
+
+void RegistryOverride::Own(HKEY hive, const std::string& key)
+{
+    HKEY probe;
+    if (RegOpenKeyExA(hive, key.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS) {
+        RegCloseKey(probe);
+        return;
+    }
+    saved_.push_back({hive, key, false, "", false, REG_NONE, "", true});
+}
+
+void RegistryOverride::Restore()
+{
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+        if (it->OwnedKey) {
+            RegDeleteTreeA(it->Hive, it->Key.c_str());
+            continue;
+        }
+        HKEY handle;
+        if (RegOpenKeyExA(it->Hive, it->Key.c_str(), 0, KEY_WRITE, &handle) != ERROR_SUCCESS) continue;
+        const char* name = it->Named ? it->Name.c_str() : nullptr;
+        if (it->Existed)
+            RegSetValueExA(handle, name, 0, it->Type, (const BYTE*)it->Data.data(), (DWORD)it->Data.size());
+        else
+            RegDeleteValueA(handle, name);
+        RegCloseKey(handle);
+    }
+    saved_.clear();
+}
+
+const char ShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char UserShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// The ten places by value name, in checkbox order 401..410.
+static const char* const PlaceValueNames[10] = {
+    "Desktop", "Startup",        "Start Menu",     "Programs",          "AppData",
+    "SendTo",  "Common Desktop", "Common Startup", "Common Start Menu", "Common Programs"};
+
+// Where each place lies in the tree, as the real folders nest.
+static const char* const PlaceFolders[10] = {"user\\Desktop",      "user\\Start Menu\\Programs\\Startup",
+                                             "user\\Start Menu",   "user\\Start Menu\\Programs",
+                                             "user\\AppData",      "user\\SendTo",
+                                             "common\\Desktop",    "common\\Start Menu\\Programs\\Startup",
+                                             "common\\Start Menu", "common\\Start Menu\\Programs"};
+
+std::string ReadShellFolderValue(const char* valueName)
+{
+    char value[1024] = "";
+    DWORD size = sizeof value - 1;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+    if (RegQueryValueExA(key, valueName, nullptr, nullptr, (BYTE*)value, &size) != ERROR_SUCCESS) value[0] = '\0';
+    RegCloseKey(key);
+    return value;
+}
+
+RedirectedPlaces::RedirectedPlaces() : own_(new TempFolder("places")), root_(own_->Path())
+{
+    PointAll();
+}
+
+RedirectedPlaces::RedirectedPlaces(const std::string& root) : root_(root)
+{
+    PointAll();
+}
+
+void RedirectedPlaces::PointAll()
+{
+    for (int i = 0; i < 10; ++i) Point(PlaceValueNames[i], Join(root_, PlaceFolders[i]));
+}
+
+void RedirectedPlaces::Point(const std::string& valueName, const std::string& folder)
+{
+    MakeFolders(folder);
+    HKEY hive = valueName.compare(0, 6, "Common") == 0 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    registry_.SetText(hive, ShellFoldersKey, valueName.c_str(), folder);
+    registry_.SetText(hive, UserShellFoldersKey, valueName.c_str(), folder, REG_EXPAND_SZ);
+    folders_.emplace_back(valueName, folder);
+}
+
+std::string RedirectedPlaces::Folder(const std::string& valueName) const
+{
+    for (auto it = folders_.rbegin(); it != folders_.rend(); ++it)
+        if (it->first == valueName) return it->second;
+    return "";
+}
+
+std::string RedirectedPlaces::QuickLaunch() const
+{
+    return Folder("AppData") + "\\Microsoft\\Internet Explorer\\Quick Launch";
+}
+
+// ---- benchmarks ------------------------------------------------------------
+
+double Seconds()
+{
+    static LARGE_INTEGER frequency;
+    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return (double)now.QuadPart / frequency.QuadPart;
+}
+
+std::vector<std::string> BuildMenu(const std::string& folder, int groups, int linksPerGroup)
+{
+    std::vector<std::string> files;
+    for (int g = 0; g < groups; ++g) {
+        std::string group = folder + Format("\\グループ%03d", g);
+        CreateDirectoryA(group.c_str(), nullptr);
+        for (int l = 0; l < linksPerGroup; ++l) {
+            files.push_back(group + Format("\\ツール%02d.lnk", l));
+            MakeShortcut(files.back(), Format("C:\\Program Files\\Tool%03d\\tool%02d.exe", g, l), "test");
+        }
+        files.push_back(group + "\\desktop.ini");
+        WriteBytes(files.back(), "[.ShellClassInfo]\r\nLocalizedResourceName=@shell32.dll,-21787\r\n");
+        files.push_back(group + "\\readme.txt");
+        WriteBytes(files.back(), "not a shortcut");
+    }
+    return files;
+}
+
+double PlainRead(const std::vector<std::string>& files)
+{
+    char buffer[4096];
+    double started = Seconds();
+    for (const std::string& file : files) {
+        HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        DWORD got;
+        ReadFile(handle, buffer, sizeof buffer, &got, nullptr);
+        CloseHandle(handle);
+    }
+    return Seconds() - started;
+}
+
+double Min(std::vector<double> values)
+{
+    return *std::min_element(values.begin(), values.end());
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+} // namespace testsupport
