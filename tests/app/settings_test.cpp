@@ -50,8 +50,7 @@ protected:
     // One run: the dialog opens, its scan ends, the user closes it.
     void RunOnce()
     {
-        ASSERT_TRUE(OpenOnTarget());
-        ExpectScanEnd(TickPlacesText(Name));
+        ASSERT_TRUE(OpenIdle());
         Shown = ItemText(Dialog, 1015);
         CloseAndExpectExitZero();
     }
@@ -107,18 +106,10 @@ TEST_F(AppSettings, CancelledFolderBrowserKeepsTheFolder)
     std::string folder = Tree.Root / "saved";
     ASSERT_TRUE(MakeFolders(folder));
     ASSERT_TRUE(WriteBytes(Tree.Settings(), SettingsText(folder)));
-    ASSERT_TRUE(OpenOnTarget());
-    ExpectScanEnd(TickPlacesText(Name));
+    ASSERT_TRUE(OpenIdle());
 
     PostClick(Dialog, 1017);
-    HWND browser = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND window : Program.VisibleWindows())
-                if (window != Dialog && IsDialogWindow(window)) browser = window;
-            return browser != nullptr;
-        },
-        StartLimitMs);
+    HWND browser = WaitForOtherDialog();
     ASSERT_NE(browser, nullptr) << "no folder browser";
     EXPECT_EQ(ItemText(browser, 14146), "登録するフォルダを指定してください"); // the browser's title line
     PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);

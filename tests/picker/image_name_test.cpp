@@ -56,15 +56,15 @@ TEST_F(PickerImageName, ProgramWhoseNameTheCodePageCannotHoldIsReportedSo)
 {
     WideCopy copy(Target, Widen(Folder.Path()) + L"\\" + UnheldName);
     ASSERT_TRUE(copy.Made());
-    WideProcess helper;
-    ASSERT_TRUE(helper.Start(L"\"" + copy.Path() + L"\""));
-    HWND main = helper.WaitForWindow("PickTargetMain");
+    Quillet helper;
+    ASSERT_TRUE(helper.StartWide(L"\"" + copy.Path() + L"\""));
+    HWND main = WaitForWindow(helper.ProcessId(), [](HWND window) { return ClassOf(window) == "PickTargetMain"; });
     ASSERT_NE(main, nullptr) << "the helper's window did not show";
     // Neither "Caf?.exe" nor the look-alike "Cafe.exe", and no slower search
     // after this answer.
     Expect(main, OwnerNameNotHeld, "");
     PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(helper.EndsWithExitZero(StartLimitMs));
+    EXPECT_TRUE(helper.EndsWithExitZero());
 }
 
 } // namespace

@@ -65,6 +65,13 @@ std::string FileNameOf(const std::string& path)
     return last == std::string::npos ? path : path.substr(last + 1);
 }
 
+std::wstring Widen(const std::string& text)
+{
+    wchar_t wide[2048] = L"";
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, 2048);
+    return wide;
+}
+
 std::string OnMissingDrive(const std::string& rest)
 {
     char letter = 'Q';

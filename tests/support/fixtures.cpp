@@ -59,6 +59,28 @@ HWND QuilletTest::Open(const std::string& argumentText)
     return Dialog;
 }
 
+bool QuilletTest::OpenIdle()
+{
+    if (!OpenOnTarget()) return false;
+    ExpectScanEnd(TickPlacesText(Name));
+    return !HasFailure();
+}
+
+void QuilletTest::AnswerMessage(const std::string& text, int answer)
+{
+    HWND box = Program.WaitForDialog("Pathwick");
+    ASSERT_NE(box, nullptr) << "no message box";
+    EXPECT_EQ(ItemText(box, 0xFFFF), text) << Hex(ItemText(box, 0xFFFF));
+    PostMessageA(box, WM_COMMAND, answer, 0);
+    ASSERT_TRUE(WaitGone(box));
+    if (Dialog) ASSERT_TRUE(Sync(Dialog));
+}
+
+HWND QuilletTest::WaitForOtherDialog() const
+{
+    return WaitForWindow(Program.ProcessId(), [&](HWND window) { return window != Dialog && IsDialogWindow(window); });
+}
+
 void QuilletTest::ExpectScanEnd(const std::string& expected)
 {
     std::string seen;

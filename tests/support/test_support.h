@@ -40,6 +40,7 @@ inline std::string Join(const std::string& folder, const std::string& name) { re
 // The parts of a path split at its last backslash, never at a trail byte.
 std::string ParentOf(const std::string& path);
 std::string FileNameOf(const std::string& path);
+std::wstring Widen(const std::string& text);
 inline bool SameText(const std::string& a, const std::string& b) { return !lstrcmpiA(a.c_str(), b.c_str()); }
 // A path on a drive letter that is not mapped.
 std::string OnMissingDrive(const std::string& rest);
@@ -171,10 +172,9 @@ std::vector<std::string> ReadRecords(const std::string& recordFile, const std::s
 // Wine gives back no process for it (its handle fields are left stale, so
 // they are never used): callers wait for its effect.
 bool StartUnixProgram(const std::string& unixProgram, const std::string& arguments);
-// Runs a Unix program and waits until `done` holds. %1 and %2 in `format`
-// become the Unix forms of the Windows paths `a` and `b`.
-bool RunUnixCommand(const char* program, const char* format, const std::string& a, const std::string& b,
-                    bool (*done)(const std::string&, const std::string&));
+std::string UnixPathOf(const std::string& windowsPath);
+// Runs a shell command and waits for the file it touches at its end.
+bool RunShell(const std::string& command, const std::string& doneFile);
 
 bool ScanThreadAliveIn(DWORD processId);
 
@@ -188,7 +188,10 @@ public:
     // Unless `alone` is false, waits first for an earlier instance to be gone
     // (its mutex released), which it would otherwise take for itself running.
     bool Start(const std::string& program, const std::string& argumentText, bool alone = true);
+    // For names the code page cannot hold; the current folder unless given.
+    bool StartWide(const std::wstring& commandLine, const std::wstring& folder = L"");
     bool WaitForExit(DWORD limitMs, DWORD* exitCode);
+    bool EndsWithExitZero(DWORD limitMs = StartLimitMs);
     bool Running() const;
     void Kill();
     DWORD ProcessId() const { return processId_; }
@@ -400,6 +403,13 @@ protected:
     // Starts the program with the argument text and waits for its dialog.
     HWND Open(const std::string& argumentText);
     HWND OpenOnTarget() { return Open("\"" + Target + "\""); }
+    // Opens on the target and waits for the first scan to end.
+    bool OpenIdle();
+    // Expects the program's message box with `text`, answers it and waits
+    // until the link dialog (if open) has handled what followed.
+    void AnswerMessage(const std::string& text, int answer = IDOK);
+    // A dialog of the program other than the link dialog; null after the limit.
+    HWND WaitForOtherDialog() const;
     // Waits for the scan to end with the status line showing `expected`.
     void ExpectScanEnd(const std::string& expected);
     // Closes the dialog and expects the process to end with exit code 0.
