@@ -22,14 +22,10 @@ protected:
     void OpenAndWaitForGroupWalk()
     {
         ASSERT_TRUE(OpenOnTarget());
-        std::string suffix = " グループを検索中";
+        const std::string suffix = " グループを検索中";
         std::string seen;
         bool walking = WaitUntil(
-            [&] {
-                seen = ItemText(Dialog, 1001);
-                return seen.size() > suffix.size() &&
-                       seen.compare(seen.size() - suffix.size(), suffix.size(), suffix) == 0;
-            },
+            [&] { return (seen = ItemText(Dialog, 1001)).size() > suffix.size() && EndsWith(seen, suffix); },
             ScanLimitMs);
         ASSERT_TRUE(walking) << "box 1001 showed " << Hex(seen);
         ASSERT_TRUE(Program.ScanThreadAlive());

@@ -10,10 +10,8 @@
 
 using namespace testsupport;
 
-class SearchTest : public testing::Test {
+class SearchTest : public CoreTest {
 protected:
-    void SetUp() override { ResetSweepState(); }
-    void TearDown() override { ResetSweepState(); }
     std::string Folder(const char* place, const std::string& group = "")
     {
         std::string folder = places.Folder(place) + group;
@@ -25,7 +23,6 @@ protected:
         lstrcpyA(found, "<untouched>");
         return FindLinkInLocation(window.Handle(), found, target, place, suffix, control);
     }
-    RedirectedPlaces places;
     StatusWindow window{1001};
     char found[MAX_PATH];
 };
@@ -158,9 +155,7 @@ TEST_F(SearchTest, ShiftHeldStopsTheSearch)
 
 static std::wstring LongPath(const std::string& path)
 {
-    std::wstring wide(path.size() + 1, L'\0');
-    wide.resize(MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], (int)wide.size()) - 1);
-    return L"\\\\?\\" + wide;
+    return L"\\\\?\\" + Widen(path);
 }
 
 // Every broken shortcut the walk reads is counted (KeepAll asks nothing), so

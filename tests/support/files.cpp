@@ -40,6 +40,13 @@ std::string Hex(const std::string& bytes)
     return out;
 }
 
+std::string Utf8(const std::string& text)
+{
+    char utf8[6144] = "";
+    WideCharToMultiByte(CP_UTF8, 0, Widen(text).c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
 // The position of the last backslash, stepping over two-byte characters.
 static size_t LastSeparator(const std::string& path)
 {
@@ -188,9 +195,7 @@ std::string DescriptionOf(const std::string& linkPath)
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link))) {
         IPersistFile* file = nullptr;
         if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
-            WCHAR wide[MAX_PATH];
-            MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
-            if (SUCCEEDED(file->Load(wide, STGM_READ))) link->GetDescription(description, sizeof description);
+            if (SUCCEEDED(file->Load(Widen(linkPath).c_str(), STGM_READ))) link->GetDescription(description, sizeof description);
             file->Release();
         }
         link->Release();

@@ -33,6 +33,11 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs, const char
 
 std::string Format(const char* format, ...);
 std::string Hex(const std::string& bytes); // the code page 932 bytes of a failure message
+std::string Utf8(const std::string& text);  // code page 932 text for a terminal
+inline bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
 
 // ---- paths, files and folders --------------------------------------------
 
@@ -362,6 +367,15 @@ private:
 };
 
 void ResetSweepState();
+
+// The base of the core tests: the places in a tree of their own, and the
+// sweep's shared state reset before and after each test.
+class CoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetSweepState(); }
+    void TearDown() override { ResetSweepState(); }
+    RedirectedPlaces places;
+};
 
 // ---- the end-to-end fixtures ---------------------------------------------
 
