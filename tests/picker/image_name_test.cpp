@@ -9,11 +9,8 @@ using namespace testsupport;
 
 namespace {
 
-class PickerImageName : public ::testing::Test {
+class PickerImageName : public HelperProgramTest {
 protected:
-    PickerImageName() : Folder("image-name") { Target = Folder / "予定表.exe"; }
-    void SetUp() override { ASSERT_TRUE(CopyTargetProgram(Target)); }
-
     // Both the route itself and the search that takes it first.
     static void Expect(HWND root, OwnerSearchResult expected, const std::string& path)
     {
@@ -24,10 +21,6 @@ protected:
             EXPECT_TRUE(SameText(found, path)) << "found " << found << "\nexpected " << path;
         }
     }
-
-    TempFolder Folder;
-    std::string Target;
-    TargetProgram Helper;
 };
 
 TEST_F(PickerImageName, FindsTheFullPathOrNothing)

@@ -464,6 +464,16 @@ private:
 // Copies the helper program to `path`.
 bool CopyTargetProgram(const std::string& path);
 
+// The base of the picker tests that call the searches directly: a copy of
+// the helper program named 予定表.exe, started when a test wants it.
+class HelperProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(CopyTargetProgram(Target)) << Target; }
+    TempFolder Folder{"helper"};
+    std::string Target = Folder / "予定表.exe";
+    TargetProgram Helper;
+};
+
 // The picker window of a run, once it covers the screen and has finished
 // entering picking mode; null after the limit.
 HWND WaitForPickingMode(const Quillet& program, DWORD limitMs = StartLimitMs);
