@@ -39,9 +39,7 @@ TEST_F(AppScan, FindsDesktopAndStartMenuGroup)
 
     // Idle: the ten places carry the done mark; without a user folder the
     // eleventh has none.
-    const MarkList done = TenDoneMarks();
-    std::vector<COLORREF> seen = WaitForMarks(Dialog, done);
-    for (size_t i = 0; i < done.size(); ++i) EXPECT_EQ(seen[i], MarkDoneColour) << "mark of box " << done[i].first;
+    ExpectMarks(Dialog, TenDoneMarks());
     EXPECT_FALSE(IsMarkColour(MarkColour(Dialog, 411)));
     EXPECT_TRUE(WaitUntil([&] { return ControlShowsColour(GetDlgItem(Dialog, 200), LinkColour); }, StartLimitMs))
         << "the status line is in the link colour";
@@ -114,7 +112,7 @@ TEST_P(AppScanLayout, TicksPlacesAndShowsGroups)
     }
     if (layout.UserFolder) {
         EXPECT_EQ(ItemText(Dialog, 1015), userFolder);
-        EXPECT_EQ(WaitForMarks(Dialog, {{411, MarkDoneColour}})[0], MarkDoneColour) << "mark of box 411";
+        ExpectMarks(Dialog, {{411, MarkDoneColour}});
     }
     CloseAndExpectExitZero();
 }

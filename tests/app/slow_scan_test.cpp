@@ -46,9 +46,7 @@ TEST_F(AppSlowScan, MarksShowTheStageAndStopEndsTheRest)
                              {404, MarkWaitingColour}, {405, MarkDoneColour},    {406, MarkDoneColour},
                              {407, MarkWaitingColour}, {408, MarkWaitingColour}, {409, MarkWaitingColour},
                              {410, MarkWaitingColour}};
-    std::vector<COLORREF> seen = WaitForMarks(Dialog, stage5);
-    for (size_t i = 0; i < stage5.size(); ++i)
-        EXPECT_EQ(seen[i], stage5[i].second) << "mark of box " << stage5[i].first;
+    ExpectMarks(Dialog, stage5);
 
     // A click on a place while the scan runs changes nothing.
     ASSERT_TRUE(Program.ScanThreadAlive()) << "the scan ended too soon for the rest of this test";
@@ -63,9 +61,7 @@ TEST_F(AppSlowScan, MarksShowTheStageAndStopEndsTheRest)
     for (int box = 402; box <= 411; ++box) EXPECT_FALSE(IsTicked(Dialog, box)) << "box " << box;
     for (int box : {1001, 1002, 1004, 1005}) EXPECT_EQ(ItemText(Dialog, box), "") << "group box " << box;
     EXPECT_TRUE(FileExists(LinkIn("Common Desktop")));
-    const MarkList done = TenDoneMarks();
-    seen = WaitForMarks(Dialog, done);
-    for (size_t i = 0; i < done.size(); ++i) EXPECT_EQ(seen[i], MarkDoneColour) << "mark of box " << done[i].first;
+    ExpectMarks(Dialog, TenDoneMarks());
     CloseAndExpectExitZero();
 }
 

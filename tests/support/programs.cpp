@@ -73,14 +73,15 @@ bool Quillet::Start(const std::string& program, const std::string& argumentText,
     return StartWide(Widen(commandLine), Widen(ParentOf(program)));
 }
 
-bool Quillet::StartWide(const std::wstring& commandLine, const std::wstring& folder)
+bool Quillet::StartWide(const std::wstring& commandLine, const std::wstring& folder,
+                        SECURITY_ATTRIBUTES* processSecurity)
 {
     Kill();
     std::wstring line = commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.empty() ? nullptr : folder.c_str(),
-                        &startup, &process_))
+    if (!CreateProcessW(nullptr, &line[0], processSecurity, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process_))
         return false;
     processId_ = process_.dwProcessId;
     return true;
@@ -359,6 +360,12 @@ std::vector<COLORREF> WaitForMarks(HWND dialog, const MarkList& marks, DWORD lim
         },
         limitMs);
     return seen;
+}
+
+void ExpectMarks(HWND dialog, const MarkList& marks)
+{
+    std::vector<COLORREF> seen = WaitForMarks(dialog, marks);
+    for (size_t i = 0; i < marks.size(); ++i) EXPECT_EQ(seen[i], marks[i].second) << "mark of box " << marks[i].first;
 }
 
 MarkList TenDoneMarks()

@@ -194,7 +194,8 @@ public:
     // (its mutex released), which it would otherwise take for itself running.
     bool Start(const std::string& program, const std::string& argumentText, bool alone = true);
     // For names the code page cannot hold; the current folder unless given.
-    bool StartWide(const std::wstring& commandLine, const std::wstring& folder = L"");
+    bool StartWide(const std::wstring& commandLine, const std::wstring& folder = L"",
+                   SECURITY_ATTRIBUTES* processSecurity = nullptr);
     bool WaitForExit(DWORD limitMs, DWORD* exitCode);
     bool EndsWithExitZero(DWORD limitMs = StartLimitMs);
     bool Running() const;
@@ -285,6 +286,8 @@ typedef std::vector<std::pair<int, COLORREF>> MarkList; // box, colour
 // Waits until every listed box shows its colour (or the limit passes) and
 // returns the colours last seen, in the list's order.
 std::vector<COLORREF> WaitForMarks(HWND dialog, const MarkList& marks, DWORD limitMs = 10000);
+// Waits for the marks and expects each, naming its box on failure.
+void ExpectMarks(HWND dialog, const MarkList& marks);
 MarkList TenDoneMarks(); // boxes 401..410
 
 // ---- real input ----------------------------------------------------------
@@ -446,11 +449,10 @@ protected:
 // with a security descriptor that lets no one open the process.
 class TargetProgram {
 public:
-    TargetProgram() = default;
-    ~TargetProgram();
+    ~TargetProgram() { Stop(); }
     bool Start(const std::string& program, bool locked = false);
     void Stop();
-    DWORD ProcessId() const { return process_.dwProcessId; }
+    DWORD ProcessId() const { return run_.ProcessId(); }
 
     HWND Main = nullptr;
     HWND Dialog = nullptr;
@@ -458,7 +460,7 @@ public:
     HWND Edit() const { return GetDlgItem(Dialog, 1002); }
 
 private:
-    PROCESS_INFORMATION process_ = {};
+    Quillet run_;
 };
 
 // Copies the helper program to `path`.
