@@ -2,7 +2,6 @@
 // command line or chosen in the file chooser, it is refused with a message
 // and nothing is made for it.
 #include "test_support.h"
-#include "wide_names.h"
 
 using namespace testsupport;
 

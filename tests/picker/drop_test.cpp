@@ -5,7 +5,6 @@
 #include "test_support.h"
 #include "app_state.h"
 #include "link_dialog.h"
-#include "wide_names.h"
 #include <shlobj.h>
 #include <thread>
 

@@ -3,7 +3,6 @@
 // access, and a program whose name the code page cannot hold.
 #include "owning_program.h"
 #include "test_support.h"
-#include "wide_names.h"
 
 using namespace testsupport;
 
