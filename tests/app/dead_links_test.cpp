@@ -98,8 +98,7 @@ TEST_P(AppDeadLinkAnswers, ActAndSummarise)
     CloseAndExpectExitZero();
 }
 
-INSTANTIATE_TEST_SUITE_P(App, AppDeadLinkAnswers, ::testing::ValuesIn(Sweeps),
-                         [](const ::testing::TestParamInfo<Sweep>& info) { return std::string(info.param.Label); });
+INSTANTIATE_TEST_SUITE_P(App, AppDeadLinkAnswers, ::testing::ValuesIn(Sweeps), CaseLabel());
 
 TEST_F(AppDeadLinks, CloseWhileAskingWaitsForTheAnswerThenEnds)
 {

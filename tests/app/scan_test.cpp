@@ -117,7 +117,6 @@ TEST_P(AppScanLayout, TicksPlacesAndShowsGroups)
     CloseAndExpectExitZero();
 }
 
-INSTANTIATE_TEST_SUITE_P(App, AppScanLayout, ::testing::ValuesIn(Layouts),
-                         [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.Label); });
+INSTANTIATE_TEST_SUITE_P(App, AppScanLayout, ::testing::ValuesIn(Layouts), CaseLabel());
 
 } // namespace

@@ -33,13 +33,6 @@ const SettingsCase Cases[] = {
     {"MissingFolderIsKeptButNotShown", " USER_FOLDER={R}\\nowhere\r\n", "", "{R}\\nowhere"},
 };
 
-std::string Expand(const char* text, const std::string& root)
-{
-    std::string out = text;
-    for (size_t at; (at = out.find("{R}")) != std::string::npos;) out.replace(at, 3, root);
-    return out;
-}
-
 std::string SettingsText(const std::string& folder)
 {
     return "[Pathwick Information]\r\n USER_FOLDER=" + folder + "\r\n";
@@ -64,17 +57,14 @@ TEST_P(AppSettingsFile, ReadThenWrittenBack)
     const SettingsCase& settings = GetParam();
     for (const char* folder : {"saved", "later", "a=b=c"}) ASSERT_TRUE(MakeFolders(Tree.Root / folder));
     if (settings.FileText) {
-        ASSERT_TRUE(WriteBytes(Tree.Settings(), Expand(settings.FileText, Tree.Root.Path())));
+        ASSERT_TRUE(WriteBytes(Tree.Settings(), ReplaceAll(settings.FileText, "{R}", Tree.Root.Path())));
     }
     ASSERT_NO_FATAL_FAILURE(RunOnce());
-    EXPECT_EQ(Shown, Expand(settings.Shown, Tree.Root.Path()));
-    EXPECT_EQ(ReadBytes(Tree.Settings()), SettingsText(Expand(settings.Written, Tree.Root.Path())));
+    EXPECT_EQ(Shown, ReplaceAll(settings.Shown, "{R}", Tree.Root.Path()));
+    EXPECT_EQ(ReadBytes(Tree.Settings()), SettingsText(ReplaceAll(settings.Written, "{R}", Tree.Root.Path())));
 }
 
-INSTANTIATE_TEST_SUITE_P(App, AppSettingsFile, ::testing::ValuesIn(Cases),
-                         [](const ::testing::TestParamInfo<SettingsCase>& info) {
-                             return std::string(info.param.Label);
-                         });
+INSTANTIATE_TEST_SUITE_P(App, AppSettingsFile, ::testing::ValuesIn(Cases), CaseLabel());
 
 TEST_F(AppSettings, LongFolderComesBackWhole)
 {

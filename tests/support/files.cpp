@@ -47,6 +47,13 @@ std::string Utf8(const std::string& text)
     return utf8;
 }
 
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); !from.empty() && at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
 // The position of the last backslash, stepping over two-byte characters.
 static size_t LastSeparator(const std::string& path)
 {

@@ -186,13 +186,6 @@ InstallerRun RunInstaller(const std::string& program, const std::string& current
     return run;
 }
 
-static std::string ReplaceAll(std::string text, const std::string& from, const std::string& to)
-{
-    for (size_t at = text.find(from); !from.empty() && at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
 // The arguments of a command line: what follows the program's own name.
 static std::string ArgumentsOf(const std::string& commandLine)
 {

@@ -34,6 +34,14 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs, const char
 std::string Format(const char* format, ...);
 std::string Hex(const std::string& bytes); // the code page 932 bytes of a failure message
 std::string Utf8(const std::string& text);  // code page 932 text for a terminal
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
+// Names a parameterised case after its Label.
+struct CaseLabel {
+    template <class Case> std::string operator()(const ::testing::TestParamInfo<Case>& info) const
+    {
+        return info.param.Label;
+    }
+};
 inline bool EndsWith(const std::string& text, const std::string& end)
 {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
