@@ -59,8 +59,7 @@ protected:
     // Opens on the target, lets the first scan end and starts the check.
     void StartCheck()
     {
-        ASSERT_TRUE(OpenOnTarget());
-        ExpectScanEnd(TickPlacesText(Name));
+        ASSERT_TRUE(OpenIdle());
         ASSERT_TRUE(IsTicked(Dialog, 406));
         PostClick(Dialog, 1011);
     }
@@ -99,8 +98,7 @@ TEST_P(AppDeadLinkAnswers, ActAndSummarise)
     CloseAndExpectExitZero();
 }
 
-INSTANTIATE_TEST_SUITE_P(App, AppDeadLinkAnswers, ::testing::ValuesIn(Sweeps),
-                         [](const ::testing::TestParamInfo<Sweep>& info) { return std::string(info.param.Label); });
+INSTANTIATE_TEST_SUITE_P(App, AppDeadLinkAnswers, ::testing::ValuesIn(Sweeps), CaseLabel());
 
 TEST_F(AppDeadLinks, CloseWhileAskingWaitsForTheAnswerThenEnds)
 {
@@ -115,9 +113,7 @@ TEST_F(AppDeadLinks, CloseWhileAskingWaitsForTheAnswerThenEnds)
 
     PostMessageA(warn, WM_COMMAND, IDNO, 0);
     EXPECT_TRUE(WaitGone(Dialog, ScanLimitMs)) << "the dialog did not close after the check";
-    DWORD exitCode = 99;
-    ASSERT_TRUE(Program.WaitForExit(StartLimitMs, &exitCode));
-    EXPECT_EQ(exitCode, 0u);
+    ASSERT_TRUE(Program.EndsWithExitZero());
     // The close stopped the check: nothing more was asked or deleted.
     for (const std::string& link : Broken) EXPECT_TRUE(FileExists(link)) << link;
 }

@@ -7,25 +7,7 @@ using namespace testsupport;
 
 namespace {
 
-class AppFaults : public QuilletTest {
-protected:
-    bool OpenIdle()
-    {
-        if (!OpenOnTarget()) return false;
-        ExpectScanEnd(TickPlacesText(Name));
-        return !HasFailure();
-    }
-    // Answers the message box the click opens, which must say `text`.
-    void ExpectRefusal(const char* text)
-    {
-        HWND box = Program.WaitForDialog("Pathwick");
-        ASSERT_NE(box, nullptr) << "nothing was said";
-        EXPECT_EQ(ItemText(box, 0xFFFF), text);
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-        ASSERT_TRUE(WaitGone(box));
-        ASSERT_TRUE(Sync(Dialog));
-    }
-};
+class AppFaults : public QuilletTest {};
 
 // A shortcut directly in Programs is found by the scan (box 1002 empty).
 // Neither a tick in Start Menu nor the untick in Programs may act on the
@@ -66,16 +48,9 @@ TEST_F(AppFaults, RefusedClickKeepsTargetAndNameForACancelledChooser)
     ASSERT_TRUE(OpenIdle());
     ASSERT_TRUE(SetItemText(Dialog, 1000, Tree.Folder("Desktop") + "\\" + std::string(300, 'x')));
     PostClick(Dialog, 401);
-    ASSERT_NO_FATAL_FAILURE(ExpectRefusal("フルパスファイル名を指定してください"));
+    ASSERT_NO_FATAL_FAILURE(AnswerMessage("フルパスファイル名を指定してください"));
     PostClick(Dialog, 1008);
-    HWND chooser = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND window : Program.VisibleWindows())
-                if (window != Dialog && IsDialogWindow(window)) chooser = window;
-            return chooser != nullptr;
-        },
-        StartLimitMs);
+    HWND chooser = WaitForOtherDialog();
     ASSERT_NE(chooser, nullptr) << "no file chooser";
     PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitGone(chooser));

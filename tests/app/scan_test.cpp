@@ -39,9 +39,7 @@ TEST_F(AppScan, FindsDesktopAndStartMenuGroup)
 
     // Idle: the ten places carry the done mark; without a user folder the
     // eleventh has none.
-    const MarkList done = TenDoneMarks();
-    std::vector<COLORREF> seen = WaitForMarks(Dialog, done);
-    for (size_t i = 0; i < done.size(); ++i) EXPECT_EQ(seen[i], MarkDoneColour) << "mark of box " << done[i].first;
+    ExpectMarks(Dialog, TenDoneMarks());
     EXPECT_FALSE(IsMarkColour(MarkColour(Dialog, 411)));
     EXPECT_TRUE(WaitUntil([&] { return ControlShowsColour(GetDlgItem(Dialog, 200), LinkColour); }, StartLimitMs))
         << "the status line is in the link colour";
@@ -105,8 +103,7 @@ TEST_P(AppScanLayout, TicksPlacesAndShowsGroups)
         ASSERT_TRUE(MakeShortcut(path, Target)) << path;
     }
 
-    ASSERT_TRUE(OpenOnTarget());
-    ExpectScanEnd(TickPlacesText(Name));
+    ASSERT_TRUE(OpenIdle());
     for (int box : PlaceBoxes) EXPECT_EQ(IsTicked(Dialog, box), layout.Ticked.count(box) == 1) << "box " << box;
     for (int box : GroupBoxes) {
         auto expected = layout.Groups.find(box);
@@ -115,12 +112,11 @@ TEST_P(AppScanLayout, TicksPlacesAndShowsGroups)
     }
     if (layout.UserFolder) {
         EXPECT_EQ(ItemText(Dialog, 1015), userFolder);
-        EXPECT_EQ(WaitForMarks(Dialog, {{411, MarkDoneColour}})[0], MarkDoneColour) << "mark of box 411";
+        ExpectMarks(Dialog, {{411, MarkDoneColour}});
     }
     CloseAndExpectExitZero();
 }
 
-INSTANTIATE_TEST_SUITE_P(App, AppScanLayout, ::testing::ValuesIn(Layouts),
-                         [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.Label); });
+INSTANTIATE_TEST_SUITE_P(App, AppScanLayout, ::testing::ValuesIn(Layouts), CaseLabel());
 
 } // namespace

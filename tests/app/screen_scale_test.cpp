@@ -64,8 +64,7 @@ RECT FindMark(const RECT& box)
 
 int WidthOf(HWND window)
 {
-    RECT area = {};
-    GetWindowRect(window, &area);
+    RECT area = WindowRect(window);
     return area.right - area.left;
 }
 
@@ -84,8 +83,7 @@ protected:
         ExpectScanEnd(TickPlacesText(Name));
         WaitForMarks(Dialog, TenDoneMarks());
         ExpectMarksBesideBoxes(dpi);
-        RECT box;
-        GetWindowRect(GetDlgItem(Dialog, 401), &box);
+        RECT box = WindowRect(GetDlgItem(Dialog, 401));
         sizes.Box = box.bottom - box.top;
         sizes.Dialog = WidthOf(Dialog);
         EXPECT_TRUE(Screenshot(Format("link-dialog-after-scan-%d.png", dpi).c_str()));
@@ -112,8 +110,7 @@ protected:
     void ExpectMarksBesideBoxes(int dpi)
     {
         for (int id = 401; id <= 410; ++id) {
-            RECT box;
-            GetWindowRect(GetDlgItem(Dialog, id), &box);
+            RECT box = WindowRect(GetDlgItem(Dialog, id));
             int height = box.bottom - box.top;
             RECT mark = FindMark(box);
             int side = mark.right - mark.left;

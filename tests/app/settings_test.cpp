@@ -33,13 +33,6 @@ const SettingsCase Cases[] = {
     {"MissingFolderIsKeptButNotShown", " USER_FOLDER={R}\\nowhere\r\n", "", "{R}\\nowhere"},
 };
 
-std::string Expand(const char* text, const std::string& root)
-{
-    std::string out = text;
-    for (size_t at; (at = out.find("{R}")) != std::string::npos;) out.replace(at, 3, root);
-    return out;
-}
-
 std::string SettingsText(const std::string& folder)
 {
     return "[Pathwick Information]\r\n USER_FOLDER=" + folder + "\r\n";
@@ -50,8 +43,7 @@ protected:
     // One run: the dialog opens, its scan ends, the user closes it.
     void RunOnce()
     {
-        ASSERT_TRUE(OpenOnTarget());
-        ExpectScanEnd(TickPlacesText(Name));
+        ASSERT_TRUE(OpenIdle());
         Shown = ItemText(Dialog, 1015);
         CloseAndExpectExitZero();
     }
@@ -65,17 +57,14 @@ TEST_P(AppSettingsFile, ReadThenWrittenBack)
     const SettingsCase& settings = GetParam();
     for (const char* folder : {"saved", "later", "a=b=c"}) ASSERT_TRUE(MakeFolders(Tree.Root / folder));
     if (settings.FileText) {
-        ASSERT_TRUE(WriteBytes(Tree.Settings(), Expand(settings.FileText, Tree.Root.Path())));
+        ASSERT_TRUE(WriteBytes(Tree.Settings(), ReplaceAll(settings.FileText, "{R}", Tree.Root.Path())));
     }
     ASSERT_NO_FATAL_FAILURE(RunOnce());
-    EXPECT_EQ(Shown, Expand(settings.Shown, Tree.Root.Path()));
-    EXPECT_EQ(ReadBytes(Tree.Settings()), SettingsText(Expand(settings.Written, Tree.Root.Path())));
+    EXPECT_EQ(Shown, ReplaceAll(settings.Shown, "{R}", Tree.Root.Path()));
+    EXPECT_EQ(ReadBytes(Tree.Settings()), SettingsText(ReplaceAll(settings.Written, "{R}", Tree.Root.Path())));
 }
 
-INSTANTIATE_TEST_SUITE_P(App, AppSettingsFile, ::testing::ValuesIn(Cases),
-                         [](const ::testing::TestParamInfo<SettingsCase>& info) {
-                             return std::string(info.param.Label);
-                         });
+INSTANTIATE_TEST_SUITE_P(App, AppSettingsFile, ::testing::ValuesIn(Cases), CaseLabel());
 
 TEST_F(AppSettings, LongFolderComesBackWhole)
 {
@@ -107,18 +96,10 @@ TEST_F(AppSettings, CancelledFolderBrowserKeepsTheFolder)
     std::string folder = Tree.Root / "saved";
     ASSERT_TRUE(MakeFolders(folder));
     ASSERT_TRUE(WriteBytes(Tree.Settings(), SettingsText(folder)));
-    ASSERT_TRUE(OpenOnTarget());
-    ExpectScanEnd(TickPlacesText(Name));
+    ASSERT_TRUE(OpenIdle());
 
     PostClick(Dialog, 1017);
-    HWND browser = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND window : Program.VisibleWindows())
-                if (window != Dialog && IsDialogWindow(window)) browser = window;
-            return browser != nullptr;
-        },
-        StartLimitMs);
+    HWND browser = WaitForOtherDialog();
     ASSERT_NE(browser, nullptr) << "no folder browser";
     EXPECT_EQ(ItemText(browser, 14146), "登録するフォルダを指定してください"); // the browser's title line
     PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);

@@ -22,14 +22,10 @@ protected:
     void OpenAndWaitForGroupWalk()
     {
         ASSERT_TRUE(OpenOnTarget());
-        std::string suffix = " グループを検索中";
+        const std::string suffix = " グループを検索中";
         std::string seen;
         bool walking = WaitUntil(
-            [&] {
-                seen = ItemText(Dialog, 1001);
-                return seen.size() > suffix.size() &&
-                       seen.compare(seen.size() - suffix.size(), suffix.size(), suffix) == 0;
-            },
+            [&] { return (seen = ItemText(Dialog, 1001)).size() > suffix.size() && EndsWith(seen, suffix); },
             ScanLimitMs);
         ASSERT_TRUE(walking) << "box 1001 showed " << Hex(seen);
         ASSERT_TRUE(Program.ScanThreadAlive());
@@ -50,9 +46,7 @@ TEST_F(AppSlowScan, MarksShowTheStageAndStopEndsTheRest)
                              {404, MarkWaitingColour}, {405, MarkDoneColour},    {406, MarkDoneColour},
                              {407, MarkWaitingColour}, {408, MarkWaitingColour}, {409, MarkWaitingColour},
                              {410, MarkWaitingColour}};
-    std::vector<COLORREF> seen = WaitForMarks(Dialog, stage5);
-    for (size_t i = 0; i < stage5.size(); ++i)
-        EXPECT_EQ(seen[i], stage5[i].second) << "mark of box " << stage5[i].first;
+    ExpectMarks(Dialog, stage5);
 
     // A click on a place while the scan runs changes nothing.
     ASSERT_TRUE(Program.ScanThreadAlive()) << "the scan ended too soon for the rest of this test";
@@ -67,9 +61,7 @@ TEST_F(AppSlowScan, MarksShowTheStageAndStopEndsTheRest)
     for (int box = 402; box <= 411; ++box) EXPECT_FALSE(IsTicked(Dialog, box)) << "box " << box;
     for (int box : {1001, 1002, 1004, 1005}) EXPECT_EQ(ItemText(Dialog, box), "") << "group box " << box;
     EXPECT_TRUE(FileExists(LinkIn("Common Desktop")));
-    const MarkList done = TenDoneMarks();
-    seen = WaitForMarks(Dialog, done);
-    for (size_t i = 0; i < done.size(); ++i) EXPECT_EQ(seen[i], MarkDoneColour) << "mark of box " << done[i].first;
+    ExpectMarks(Dialog, TenDoneMarks());
     CloseAndExpectExitZero();
 }
 
@@ -81,9 +73,7 @@ TEST_F(AppSlowScan, CloseDuringTheScanEndsAfterIt)
     // tests). Here: it does end by itself, and the program with it.
     ASSERT_TRUE(Click(Dialog, IDOK));
     EXPECT_TRUE(WaitGone(Dialog, ScanLimitMs)) << "the dialog did not close after the scan";
-    DWORD exitCode = 99;
-    ASSERT_TRUE(Program.WaitForExit(StartLimitMs, &exitCode));
-    EXPECT_EQ(exitCode, 0u);
+    ASSERT_TRUE(Program.EndsWithExitZero());
     EXPECT_EQ(ReadBytes(Tree.Settings()), "[Pathwick Information]\r\n USER_FOLDER=\r\n");
 }
 

@@ -12,14 +12,11 @@ class AppStartup : public QuilletTest {};
 TEST_F(AppStartup, SecondInstanceEndsAtOnceAndLeavesTheFirstAlone)
 {
     ASSERT_TRUE(MakeShortcut(LinkIn("Desktop"), Target));
-    ASSERT_TRUE(OpenOnTarget());
-    ExpectScanEnd(TickPlacesText(Name));
+    ASSERT_TRUE(OpenIdle());
 
     Quillet second;
     ASSERT_TRUE(second.Start(Tree.Program(), "\"" + Target + "\"", false));
-    DWORD exitCode = 99;
-    ASSERT_TRUE(second.WaitForExit(StartLimitMs, &exitCode)) << "the second instance did not end";
-    EXPECT_EQ(exitCode, 0u);
+    ASSERT_TRUE(second.EndsWithExitZero()) << "the second instance did not end";
 
     ASSERT_TRUE(IsWindow(Dialog));
     EXPECT_EQ(ItemText(Dialog, 200), TickPlacesText(Name));
@@ -94,8 +91,7 @@ TEST_F(AppStartup, UnreadableShortcutArgumentLeavesNoTarget)
 
 TEST_F(AppStartup, AboutBoxShowsVersionAndCloses)
 {
-    ASSERT_TRUE(OpenOnTarget());
-    ExpectScanEnd(TickPlacesText(Name));
+    ASSERT_TRUE(OpenIdle());
     PostClick(Dialog, 1013);
     HWND about = Program.WaitForDialog("  Pathwick");
     ASSERT_NE(about, nullptr) << "no About box";
@@ -118,19 +114,13 @@ TEST_F(AppStartup, SearchAgainLooksForTheTypedTarget)
     ASSERT_TRUE(MakeShortcut(LinkIn("Desktop"), Target));
     ASSERT_TRUE(MakeShortcut(LinkIn("SendTo", "", "メモ帳"), other));
     ASSERT_TRUE(MakeShortcut(LinkIn("Programs", "Util", "メモ帳"), other));
-    ASSERT_TRUE(OpenOnTarget());
-    ExpectScanEnd(TickPlacesText(Name));
+    ASSERT_TRUE(OpenIdle());
     ASSERT_TRUE(IsTicked(Dialog, 401));
 
     // An empty target box is refused with a message.
     ASSERT_TRUE(SetItemText(Dialog, 1000, ""));
     PostClick(Dialog, 1007);
-    HWND message = Program.WaitForDialog("Pathwick");
-    ASSERT_NE(message, nullptr);
-    EXPECT_EQ(ItemText(message, 0xFFFF), "ファイル名またはフォルダ名を指定してください");
-    PostMessageA(message, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitGone(message));
-    ASSERT_TRUE(Sync(Dialog));
+    ASSERT_NO_FATAL_FAILURE(AnswerMessage("ファイル名またはフォルダ名を指定してください"));
     EXPECT_TRUE(IsTicked(Dialog, 401)) << "nothing else changes";
 
     ASSERT_TRUE(SetItemText(Dialog, 1000, other));

@@ -2,7 +2,6 @@
 // command line or chosen in the file chooser, it is refused with a message
 // and nothing is made for it.
 #include "test_support.h"
-#include "wide_names.h"
 
 using namespace testsupport;
 
@@ -17,18 +16,8 @@ protected:
     void ExpectNothingMade()
     {
         for (const char* place : {"Desktop", "Startup", "Start Menu", "Programs", "AppData", "SendTo",
-                                  "Common Desktop", "Common Startup", "Common Start Menu", "Common Programs"}) {
-            WIN32_FIND_DATAA entry;
-            HANDLE search = FindFirstFileA((Tree.Folder(place) + "\\*").c_str(), &entry);
-            int entries = 0;
-            if (search != INVALID_HANDLE_VALUE) {
-                do
-                    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++entries;
-                while (FindNextFileA(search, &entry));
-                FindClose(search);
-            }
-            EXPECT_EQ(entries, 0) << place;
-        }
+                                  "Common Desktop", "Common Startup", "Common Start Menu", "Common Programs"})
+            EXPECT_EQ(FilesIn(Tree.Folder(place)), std::vector<std::string>{}) << place;
     }
 
     WideCopy Cafe;
@@ -37,14 +26,10 @@ protected:
 TEST_F(AppUnheldNames, TargetOnTheCommandLineIsRefusedAndTheRunEnds)
 {
     ASSERT_TRUE(Cafe.Made());
-    WideProcess program;
-    ASSERT_TRUE(program.Start(L"\"" + Widen(Tree.Program()) + L"\" \"" + Cafe.Path() + L"\"", Widen(Tree.Bin)));
-    HWND box = program.WaitForWindow("#32770", "Pathwick");
-    ASSERT_NE(box, nullptr) << "no message";
-    EXPECT_EQ(MessageBoxText(box), NameNotHeldText) << Hex(MessageBoxText(box));
-    EXPECT_EQ(program.WaitForWindow("#32770", " Pathwick Ver 1.50", 0), nullptr) << "the link dialog opened";
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(program.EndsWithExitZero(StartLimitMs));
+    ASSERT_TRUE(Program.StartWide(L"\"" + Widen(Tree.Program()) + L"\" \"" + Cafe.Path() + L"\"", Widen(Tree.Bin)));
+    ASSERT_NO_FATAL_FAILURE(AnswerMessage(NameNotHeldText));
+    EXPECT_EQ(Program.WaitForLinkDialog(0), nullptr) << "the link dialog opened";
+    EXPECT_TRUE(Program.EndsWithExitZero());
     ExpectNothingMade();
     EXPECT_FALSE(FileExists(Tree.Settings())) << "the run ended before its window existed";
 }
@@ -52,8 +37,7 @@ TEST_F(AppUnheldNames, TargetOnTheCommandLineIsRefusedAndTheRunEnds)
 TEST_F(AppUnheldNames, FileChosenInTheChooserIsRefusedAndTheTargetStays)
 {
     ASSERT_TRUE(Cafe.Made());
-    ASSERT_TRUE(OpenOnTarget());
-    ExpectScanEnd(TickPlacesText(Name));
+    ASSERT_TRUE(OpenIdle());
     PostClick(Dialog, 1008);
     HWND files = Program.WaitForDialog(" ファイルの選択  （ファイル選択後“開く”をクリック）");
     ASSERT_NE(files, nullptr) << "no file dialog";
@@ -62,11 +46,7 @@ TEST_F(AppUnheldNames, FileChosenInTheChooserIsRefusedAndTheTargetStays)
     ASSERT_TRUE(SendMessageTimeoutW(GetDlgItem(files, 1148), WM_SETTEXT, 0, (LPARAM)Cafe.Path().c_str(),
                                     SMTO_ABORTIFHUNG, 10000, &result));
     PostMessageA(files, WM_COMMAND, IDOK, 0);
-    HWND box = Program.WaitForDialog("Pathwick");
-    ASSERT_NE(box, nullptr) << "no message";
-    EXPECT_EQ(MessageBoxText(box), NameNotHeldText) << Hex(MessageBoxText(box));
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitGone(box));
+    ASSERT_NO_FATAL_FAILURE(AnswerMessage(NameNotHeldText));
     ASSERT_TRUE(WaitGone(files));
     EXPECT_EQ(ItemText(Dialog, 1000), Target);
     EXPECT_EQ(ItemText(Dialog, 1003), Name);

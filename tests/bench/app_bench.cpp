@@ -15,33 +15,6 @@
 
 using namespace testsupport;
 
-static HWND FindDialogOf(DWORD processId, const char* caption)
-{
-    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", caption));) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId) return window;
-    }
-    return nullptr;
-}
-
-// Code page 932 text as UTF-8, for the terminal.
-static std::string Printable(const std::string& text)
-{
-    WCHAR wide[1024];
-    char utf8[3 * 1024];
-    if (!MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, 1024)) return "?";
-    if (!WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr)) return "?";
-    return utf8;
-}
-
-static std::string StatusOf(HWND dialog)
-{
-    char text[1024] = "";
-    SendMessageTimeoutA(GetDlgItem(dialog, 200), WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_NORMAL, 5000, nullptr);
-    return text;
-}
-
 // The dialog's answers to WM_NULL while a scan runs.
 struct Answers {
     double Longest = 0;
@@ -66,7 +39,7 @@ static bool WatchScan(HWND dialog, Answers& answers, const std::function<bool(co
         double tick = Seconds();
         answers.Probe(dialog);
         if (step) step();
-        seen = StatusOf(dialog);
+        seen = ItemText(dialog, 200);
         if (done(seen)) return true;
         double left = 0.010 - (Seconds() - tick);
         if (left > 0) Sleep((DWORD)(left * 1000));
@@ -100,11 +73,7 @@ int main(int argc, char** argv)
     }
     const std::string summary = "notepad へのショートカットを作成したい項目にチェックしてください";
     auto isSummary = [&](const std::string& text) { return text == summary; };
-    HWND dialog = nullptr;
-    while (!dialog && Seconds() - started < 60) {
-        dialog = FindDialogOf(program.ProcessId(), " Pathwick Ver 1.50");
-        if (!dialog) Sleep(10);
-    }
+    HWND dialog = program.WaitForLinkDialog(60000);
     int failures = 0;
     Answers opening, searches, sweep;
     std::string seen;
@@ -112,7 +81,7 @@ int main(int argc, char** argv)
         printf("no link dialog within a minute\n");
         failures++;
     } else if (!WatchScan(dialog, opening, isSummary, 120, seen)) {
-        printf("the first scan did not end within two minutes; status: %s\n", Printable(seen).c_str());
+        printf("the first scan did not end within two minutes; status: %s\n", Utf8(seen).c_str());
         failures++;
     } else {
         printf("process start to end of first scan (side figure): %.2f s\n", Seconds() - started);
@@ -120,11 +89,11 @@ int main(int argc, char** argv)
         double readBefore = PlainRead(files);
         for (int round = 0; round < Rounds && !failures; ++round) {
             // The status line is emptied first, so the summary that follows is this scan's.
-            SendMessageTimeoutA(GetDlgItem(dialog, 200), WM_SETTEXT, 0, (LPARAM) "", SMTO_NORMAL, 5000, nullptr);
+            SetItemText(dialog, 200, "");
             double scanStarted = Seconds();
-            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1007, BN_CLICKED), 0);
+            PostClick(dialog, 1007);
             if (!WatchScan(dialog, searches, isSummary, 120, seen)) {
-                printf("search again did not end within two minutes; status: %s\n", Printable(seen).c_str());
+                printf("search again did not end within two minutes; status: %s\n", Utf8(seen).c_str());
                 failures++;
                 break;
             }
@@ -144,17 +113,17 @@ int main(int argc, char** argv)
         auto sweepEnded = [&](const std::string& text) { return !text.empty() && text != checking; };
         bool answered = false;
         auto answerKeepAll = [&] {
-            HWND warn = answered ? nullptr : FindDialogOf(program.ProcessId(), "リンクの削除の確認");
+            HWND warn = answered ? nullptr : program.WaitForDialog("リンクの削除の確認", 0);
             if (warn) answered = PostMessageA(warn, WM_COMMAND, MAKEWPARAM(8, BN_CLICKED), 0) != FALSE;
         };
         if (!failures) {
-            SendMessageTimeoutA(GetDlgItem(dialog, 200), WM_SETTEXT, 0, (LPARAM) "", SMTO_NORMAL, 5000, nullptr);
+            SetItemText(dialog, 200, "");
             double sweepStarted = Seconds();
-            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1011, BN_CLICKED), 0);
+            PostClick(dialog, 1011);
             if (WatchScan(dialog, sweep, sweepEnded, 180, seen, answerKeepAll)) {
-                printf("sweep: %.2f s to \"%s\"\n", Seconds() - sweepStarted, Printable(seen).c_str());
+                printf("sweep: %.2f s to \"%s\"\n", Seconds() - sweepStarted, Utf8(seen).c_str());
             } else {
-                printf("the sweep did not end within three minutes; status: %s\n", Printable(seen).c_str());
+                printf("the sweep did not end within three minutes; status: %s\n", Utf8(seen).c_str());
                 failures++;
             }
         }

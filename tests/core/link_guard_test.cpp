@@ -14,12 +14,7 @@ namespace {
 
 const char Target[] = "C:\\Tools\\x.exe";
 
-class LinkGuard : public testing::Test {
-protected:
-    void SetUp() override { ResetSweepState(); }
-    void TearDown() override { ResetSweepState(); }
-    RedirectedPlaces places;
-};
+class LinkGuard : public CoreTest {};
 
 // Programs holds an empty Startup folder and lies inside the Start Menu,
 // which holds the target's shortcut: the group texts below name Programs
@@ -42,9 +37,7 @@ TEST_F(LinkGuard, GroupTextsNamingNoGroupNeverReachAtOrAboveThePlace)
         EXPECT_TRUE(IsExistingFolder(programs.c_str())) << "the place's own folder was removed";
         EXPECT_TRUE(IsExistingFolder((programs + "\\Empty").c_str()));
         EXPECT_TRUE(Exists(startMenu + "\\x.lnk")) << "a shortcut above the place was deleted";
-        std::vector<std::string> entries = EntriesOf(startMenu);
-        std::sort(entries.begin(), entries.end());
-        EXPECT_EQ((std::vector<std::string>{"Programs", "x.lnk"}), entries) << "something was made above the place";
+        EXPECT_EQ((std::vector<std::string>{"Programs", "x.lnk"}), Sorted(EntriesOf(startMenu))) << "something was made above the place";
     }
 }
 

@@ -8,12 +8,7 @@
 
 using namespace testsupport;
 
-class RemovalTest : public testing::Test {
-protected:
-    void SetUp() override { ResetSweepState(); }
-    void TearDown() override { ResetSweepState(); }
-    RedirectedPlaces places;
-};
+class RemovalTest : public CoreTest {};
 
 const char Target[] = "C:\\Tools\\x.exe";
 

@@ -10,10 +10,8 @@
 
 using namespace testsupport;
 
-class SearchTest : public testing::Test {
+class SearchTest : public CoreTest {
 protected:
-    void SetUp() override { ResetSweepState(); }
-    void TearDown() override { ResetSweepState(); }
     std::string Folder(const char* place, const std::string& group = "")
     {
         std::string folder = places.Folder(place) + group;
@@ -25,7 +23,6 @@ protected:
         lstrcpyA(found, "<untouched>");
         return FindLinkInLocation(window.Handle(), found, target, place, suffix, control);
     }
-    RedirectedPlaces places;
     StatusWindow window{1001};
     char found[MAX_PATH];
 };
@@ -158,9 +155,7 @@ TEST_F(SearchTest, ShiftHeldStopsTheSearch)
 
 static std::wstring LongPath(const std::string& path)
 {
-    std::wstring wide(path.size() + 1, L'\0');
-    wide.resize(MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], (int)wide.size()) - 1);
-    return L"\\\\?\\" + wide;
+    return L"\\\\?\\" + Widen(path);
 }
 
 // Every broken shortcut the walk reads is counted (KeepAll asks nothing), so
@@ -195,15 +190,13 @@ TEST_F(SearchTest, OverlongPathsAreSkippedNotCut)
     RemoveDirectoryW(LongPath(longGroup).c_str());
 }
 
-static bool LinkExists(const std::string& link, const std::string&) { return Exists(link); }
-static bool LinkGone(const std::string& link, const std::string&) { return !Exists(link); }
-
 TEST_F(SearchTest, FolderLinkBackToAnAncestorEndsTheWalk)
 {
     std::string root = Folder("Start Menu"), loop = Folder("Start Menu", "\\Loop") + "\\back";
     ASSERT_TRUE(MakeShortcut(root + "\\gone.lnk", "C:\\pathwick-gone\\gone.exe"));
     // Wine 8 answers CreateSymbolicLinkA with success and makes nothing: ln does it.
-    if (!RunUnixCommand("Z:\\bin\\ln", "ln -s %2 %1", loop, root, LinkExists))
+    std::string done = places.Root() + "\\shell-done";
+    if (!RunShell("ln -s '" + UnixPathOf(root) + "' '" + UnixPathOf(loop) + "'", done) || !Exists(loop))
         GTEST_SKIP() << "could not make a folder link";
     ASSERT_TRUE(IsExistingFolder((loop + "\\Loop").c_str())) << "the link leads back to the place";
 
@@ -213,5 +206,5 @@ TEST_F(SearchTest, FolderLinkBackToAnAncestorEndsTheWalk)
     SweepState.KeepAll = 1;
     EXPECT_EQ(0, Find("C:\\Tools\\missing.exe", "Start Menu", 1001));
     EXPECT_EQ(1, SweepState.BrokenCount) << "the place was walked more than once";
-    EXPECT_TRUE(RunUnixCommand("Z:\\bin\\rm", "rm %1", loop, "", LinkGone));
+    EXPECT_TRUE(RunShell("rm '" + UnixPathOf(loop) + "'", done) && !Exists(loop));
 }

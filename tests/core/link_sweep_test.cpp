@@ -8,14 +8,13 @@ using namespace testsupport;
 
 const char Gone[] = "C:\\pathwick-gone\\gone.exe";
 
-class SweepTest : public testing::Test {
+class SweepTest : public CoreTest {
 protected:
     void SetUp() override
     {
-        ResetSweepState();
+        CoreTest::SetUp();
         SweepState.DeadLinkMode = 1;
     }
-    void TearDown() override { ResetSweepState(); }
     std::string Broken(const char* place, const std::string& name)
     {
         std::string link = places.Folder(place) + "\\" + name;
@@ -28,7 +27,6 @@ protected:
         char found[MAX_PATH];
         return FindLinkInLocation(window.Handle(), found, "", place, nullptr, control);
     }
-    RedirectedPlaces places;
     StatusWindow window{1001};
 };
 

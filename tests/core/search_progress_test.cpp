@@ -13,11 +13,11 @@ namespace {
 
 const char Searching[] = " グループを検索中";
 
-class SearchProgress : public testing::Test {
+class SearchProgress : public CoreTest {
 protected:
     void SetUp() override
     {
-        ResetSweepState();
+        CoreTest::SetUp();
         programs = places.Folder("Programs");
         for (int g = 0; g < 150; ++g) {
             std::string group = programs + "\\" + std::to_string(1000 + g);
@@ -28,17 +28,13 @@ protected:
         for (const std::string& name : EntriesOf(programs))
             if (name != "Startup") groups.push_back(name);
     }
-    void TearDown() override { ResetSweepState(); }
     std::vector<std::string> GroupTextsShown() const
     {
         std::vector<std::string> texts;
         for (const std::string& text : window.History(1002))
-            if (text.size() > sizeof Searching && text.compare(text.size() - (sizeof Searching - 1), std::string::npos,
-                                                               Searching) == 0)
-                texts.push_back(text);
+            if (text.size() > sizeof Searching && EndsWith(text, Searching)) texts.push_back(text);
         return texts;
     }
-    RedirectedPlaces places;
     StatusWindow window{1002};
     std::string programs;
     std::vector<std::string> groups;

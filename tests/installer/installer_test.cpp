@@ -49,13 +49,8 @@ protected:
         // the case's folder and is not started from inside the installer.
         GetDesktopWindow();
 
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        for (int n = 1; CaseFolder.empty() || !CreateDirectoryA(CaseFolder.c_str(), nullptr); ++n) {
-            ASSERT_LT(n, 1000) << "no fresh folder in " << temp;
-            CaseFolder = std::string(temp) + "pathwick-installer-" + std::to_string(GetCurrentProcessId()) + "-" +
-                         std::to_string(n);
-        }
+        CaseFolder = Case.Path();
+        ASSERT_TRUE(FolderExists(CaseFolder)) << CaseFolder;
         // 表 ends in the byte of a backslash, and the blank must survive the shell.
         InstallFolder = Join(CaseFolder, "配布 表");
         Desktop = Join(CaseFolder, "デスクトップ");
@@ -171,6 +166,7 @@ protected:
     std::vector<std::string> Records() const { return Sorted(ReadRecords(RecordFile, CaseFolder)); }
 
 private:
+    TempFolder Case{"installer"};
     RegistryOverride Registry;
 };
 

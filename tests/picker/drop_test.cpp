@@ -1,14 +1,66 @@
 // Files dropped on the target box, driven inside this process through the
 // program's own functions: the link dialog made from the program's template,
-// and a drop block in global memory sent to the box as the shell sends it.
+// and a drop block in global memory sent to the box as the shell sends it,
+// with narrow names or with wide ones the code page may not hold.
 #include "test_support.h"
 #include "app_state.h"
 #include "link_dialog.h"
 #include <shlobj.h>
+#include <thread>
 
 using namespace testsupport;
 
 namespace {
+
+// A drop block as the shell hands it over, wide when the names are; the
+// receiver frees it.
+template <class Char> HDROP MakeDrop(const std::vector<std::basic_string<Char>>& files)
+{
+    size_t size = sizeof(DROPFILES) + sizeof(Char);
+    for (const auto& file : files) size += (file.size() + 1) * sizeof(Char);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    DROPFILES* header = (DROPFILES*)GlobalLock(block);
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = sizeof(Char) > 1;
+    Char* names = (Char*)(header + 1);
+    for (const auto& file : files) {
+        memcpy(names, file.c_str(), (file.size() + 1) * sizeof(Char));
+        names += file.size() + 1;
+    }
+    GlobalUnlock(block);
+    return (HDROP)block;
+}
+
+// Answers the first message box of this process with OK; its text goes to
+// `text`, or stays empty when none showed within the limit.
+class MessageAnswerer {
+public:
+    MessageAnswerer()
+        : thread_([this] {
+              WaitUntil(
+                  [&] {
+                      HWND box = FindWindowA("#32770", "Pathwick");
+                      DWORD processId = 0;
+                      GetWindowThreadProcessId(box, &processId);
+                      if (!box || processId != GetCurrentProcessId()) return false;
+                      text_ = ItemText(box, 0xFFFF);
+                      PostMessageA(box, WM_COMMAND, IDOK, 0);
+                      return true;
+                  },
+                  StartLimitMs);
+          })
+    {
+    }
+    std::string Text()
+    {
+        if (thread_.joinable()) thread_.join();
+        return text_;
+    }
+
+private:
+    std::string text_;
+    std::thread thread_;
+};
 
 class TargetBoxDrop : public ::testing::Test {
 protected:
@@ -34,22 +86,12 @@ protected:
         if (Resources) FreeLibrary(Resources);
     }
 
-    // Sends a drop of `files` (CP932 paths) to box 1000, as the shell does.
-    void Drop(const std::vector<std::string>& files)
+    // Sends a drop of `files` to box 1000, as the shell does.
+    template <class Char> void Drop(const std::vector<std::basic_string<Char>>& files)
     {
-        size_t size = sizeof(DROPFILES) + 1;
-        for (const std::string& file : files) size += file.size() + 1;
-        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-        DROPFILES* header = (DROPFILES*)GlobalLock(block);
-        header->pFiles = sizeof(DROPFILES);
-        char* names = (char*)(header + 1);
-        for (const std::string& file : files) {
-            memcpy(names, file.c_str(), file.size() + 1);
-            names += file.size() + 1;
-        }
-        GlobalUnlock(block);
-        SendDlgItemMessageA(Dialog, 1000, WM_DROPFILES, (WPARAM)block, 0);
+        SendDlgItemMessageA(Dialog, 1000, WM_DROPFILES, (WPARAM)MakeDrop(files), 0);
     }
+    void Drop(std::initializer_list<std::string> files) { Drop(std::vector<std::string>(files)); }
 
     // The dialog as a drop that was ignored leaves it.
     void ExpectUnchanged()
@@ -110,6 +152,25 @@ TEST_F(TargetBoxDrop, IgnoredDuringAScanForATooLongNameAndForAMissingTarget)
         Drop({file});
         ExpectUnchanged();
     }
+}
+
+class PickerDrop : public TargetBoxDrop {};
+
+TEST_F(PickerDrop, ANameTheCodePageHoldsBecomesTheTarget)
+{
+    Drop(std::vector<std::wstring>{Widen(Target)});
+    EXPECT_EQ(ItemText(Dialog, 1000), Target);
+    EXPECT_EQ(ItemText(Dialog, 1003), "予定表");
+}
+
+TEST_F(PickerDrop, ANameTheCodePageCannotHoldIsRefusedWithAMessage)
+{
+    WideCopy copy(Target, Widen(Folder.Path()) + L"\\" + UnheldName);
+    ASSERT_TRUE(copy.Made());
+    MessageAnswerer answerer;
+    Drop(std::vector<std::wstring>{copy.Path()});
+    EXPECT_EQ(answerer.Text(), NameNotHeldText);
+    ExpectUnchanged();
 }
 
 } // namespace

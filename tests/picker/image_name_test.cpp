@@ -3,17 +3,13 @@
 // access, and a program whose name the code page cannot hold.
 #include "owning_program.h"
 #include "test_support.h"
-#include "wide_names.h"
 
 using namespace testsupport;
 
 namespace {
 
-class PickerImageName : public ::testing::Test {
+class PickerImageName : public HelperProgramTest {
 protected:
-    PickerImageName() : Folder("image-name") { Target = Folder / "予定表.exe"; }
-    void SetUp() override { ASSERT_TRUE(CopyTargetProgram(Target)); }
-
     // Both the route itself and the search that takes it first.
     static void Expect(HWND root, OwnerSearchResult expected, const std::string& path)
     {
@@ -24,10 +20,6 @@ protected:
             EXPECT_TRUE(SameText(found, path)) << "found " << found << "\nexpected " << path;
         }
     }
-
-    TempFolder Folder;
-    std::string Target;
-    TargetProgram Helper;
 };
 
 TEST_F(PickerImageName, FindsTheFullPathOrNothing)
@@ -56,15 +48,15 @@ TEST_F(PickerImageName, ProgramWhoseNameTheCodePageCannotHoldIsReportedSo)
 {
     WideCopy copy(Target, Widen(Folder.Path()) + L"\\" + UnheldName);
     ASSERT_TRUE(copy.Made());
-    WideProcess helper;
-    ASSERT_TRUE(helper.Start(L"\"" + copy.Path() + L"\""));
-    HWND main = helper.WaitForWindow("PickTargetMain");
+    Quillet helper;
+    ASSERT_TRUE(helper.StartWide(L"\"" + copy.Path() + L"\""));
+    HWND main = WaitForWindow(helper.ProcessId(), [](HWND window) { return ClassOf(window) == "PickTargetMain"; });
     ASSERT_NE(main, nullptr) << "the helper's window did not show";
     // Neither "Caf?.exe" nor the look-alike "Cafe.exe", and no slower search
     // after this answer.
     Expect(main, OwnerNameNotHeld, "");
     PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(helper.EndsWithExitZero(StartLimitMs));
+    EXPECT_TRUE(helper.EndsWithExitZero());
 }
 
 } // namespace

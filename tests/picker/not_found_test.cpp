@@ -36,22 +36,20 @@ protected:
         return question;
     }
 
-    // Answers Yes and returns the file dialog.
-    HWND AnswerYes(HWND question)
-    {
-        PostMessageA(question, WM_COMMAND, IDYES, 0);
-        HWND files = Program.WaitForDialog(FileDialogTitle);
-        EXPECT_NE(files, nullptr) << "no file dialog";
-        return files;
-    }
-
-    void LockHelper()
+    // Restarts the helper locked, picks its window and answers Yes: the
+    // file dialog goes to `files`.
+    void PickLockedHelperAndAnswerYes(HWND* files)
     {
         Helper.Stop();
         ASSERT_TRUE(Helper.Start(Target, true)) << "the locked helper's windows did not show";
         ASSERT_TRUE(HelperInView());
         HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, Helper.ProcessId());
         ASSERT_EQ(process, nullptr) << "the helper's process can still be opened";
+        HWND question = PickAndExpectQuestion(CentreOf(Helper.Main), Helper.Main);
+        ASSERT_NE(question, nullptr);
+        PostMessageA(question, WM_COMMAND, IDYES, 0);
+        *files = Program.WaitForDialog(FileDialogTitle);
+        ASSERT_NE(*files, nullptr) << "no file dialog";
     }
 };
 
@@ -71,12 +69,8 @@ TEST_F(PickerNotFound, PickOnTheBareDesktopAsksAndNoEndsTheRun)
 
 TEST_F(PickerNotFound, ProcessThatCannotBeOpenedAsksAndACancelledFileDialogEndsTheRun)
 {
-    LockHelper();
-    if (HasFatalFailure()) return;
-    HWND question = PickAndExpectQuestion(CentreOf(Helper.Main), Helper.Main);
-    ASSERT_NE(question, nullptr);
-    HWND files = AnswerYes(question);
-    ASSERT_NE(files, nullptr);
+    HWND files = nullptr;
+    ASSERT_NO_FATAL_FAILURE(PickLockedHelperAndAnswerYes(&files));
     EXPECT_EQ(ItemText(files, FileTypeList), "EXE Files (*.exe)");
     EXPECT_EQ(ItemText(files, FileNameBox), "");
     RECT picker = WindowRect(Picker);
@@ -97,12 +91,8 @@ TEST_F(PickerNotFound, ChosenFileCarriesOnAsIfTheProgramHadBeenFound)
 {
     std::string chosen = Apps + "\\選んだ表.exe";
     ASSERT_TRUE(CopyTargetProgram(chosen));
-    LockHelper();
-    if (HasFatalFailure()) return;
-    HWND question = PickAndExpectQuestion(CentreOf(Helper.Main), Helper.Main);
-    ASSERT_NE(question, nullptr);
-    HWND files = AnswerYes(question);
-    ASSERT_NE(files, nullptr);
+    HWND files = nullptr;
+    ASSERT_NO_FATAL_FAILURE(PickLockedHelperAndAnswerYes(&files));
     ASSERT_TRUE(SetItemText(files, FileNameBox, chosen));
     ASSERT_EQ(ItemText(files, FileNameBox), chosen);
     PostMessageA(files, WM_COMMAND, IDOK, 0);

@@ -40,11 +40,8 @@ HWND MakeWindow(HWND owner = nullptr, DWORD style = WS_POPUP, const char* classN
                            nullptr);
 }
 
-class PickerOwningProgram : public ::testing::Test {
+class PickerOwningProgram : public HelperProgramTest {
 protected:
-    PickerOwningProgram() : Folder("owner") { Target = Folder / "予定表.exe"; }
-    void SetUp() override { ASSERT_TRUE(CopyTargetProgram(Target)); }
-
     // Runs the search into a buffer filled with the sentinel; the result
     // goes to `found`.
     static BOOL Run(const Search& search, HWND root, std::string* found, int capacity = MAX_PATH)
@@ -75,10 +72,6 @@ protected:
         EXPECT_FALSE(Run(search, root, &found)) << search.Name;
         EXPECT_EQ(found, "") << search.Name << ": the output is emptied";
     }
-
-    TempFolder Folder;
-    std::string Target;
-    TargetProgram Helper;
 };
 
 TEST_F(PickerOwningProgram, BothSearchesFindTheProgramOfAWindow)
@@ -134,22 +127,12 @@ TEST_F(PickerOwningProgram, ProcessThatCannotBeOpenedIsNotFoundByPsapi)
     ExpectFound(Searches[0], Helper.Main, Target);
 }
 
-// Every top-level window of this process, in the platform's order.
-BOOL CALLBACK CollectOwnWindow(HWND window, LPARAM parameter)
-{
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == GetCurrentProcessId()) ((std::vector<HWND>*)parameter)->push_back(window);
-    return TRUE;
-}
-
 TEST_F(PickerOwningProgram, OnlyTheFirstTwoHundredWindowsOfAProcessAreCompared)
 {
     std::vector<HWND> made;
     for (int i = 0; i < 210; ++i) made.push_back(MakeWindow());
     for (HWND window : made) ASSERT_NE(window, nullptr);
-    std::vector<HWND> all;
-    EnumWindows(CollectOwnWindow, (LPARAM)&all);
+    std::vector<HWND> all = TopLevelWindowsOf(GetCurrentProcessId()); // in the platform's order
     ASSERT_GE(all.size(), 210u);
 
     ProcessWindowList list;

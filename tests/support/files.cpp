@@ -40,6 +40,20 @@ std::string Hex(const std::string& bytes)
     return out;
 }
 
+std::string Utf8(const std::string& text)
+{
+    char utf8[6144] = "";
+    WideCharToMultiByte(CP_UTF8, 0, Widen(text).c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); !from.empty() && at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
 // The position of the last backslash, stepping over two-byte characters.
 static size_t LastSeparator(const std::string& path)
 {
@@ -63,6 +77,13 @@ std::string FileNameOf(const std::string& path)
 {
     size_t last = LastSeparator(path);
     return last == std::string::npos ? path : path.substr(last + 1);
+}
+
+std::wstring Widen(const std::string& text)
+{
+    wchar_t wide[2048] = L"";
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, 2048);
+    return wide;
 }
 
 std::string OnMissingDrive(const std::string& rest)
@@ -181,9 +202,7 @@ std::string DescriptionOf(const std::string& linkPath)
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link))) {
         IPersistFile* file = nullptr;
         if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
-            WCHAR wide[MAX_PATH];
-            MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
-            if (SUCCEEDED(file->Load(wide, STGM_READ))) link->GetDescription(description, sizeof description);
+            if (SUCCEEDED(file->Load(Widen(linkPath).c_str(), STGM_READ))) link->GetDescription(description, sizeof description);
             file->Release();
         }
         link->Release();

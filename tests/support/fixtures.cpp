@@ -59,6 +59,28 @@ HWND QuilletTest::Open(const std::string& argumentText)
     return Dialog;
 }
 
+bool QuilletTest::OpenIdle()
+{
+    if (!OpenOnTarget()) return false;
+    ExpectScanEnd(TickPlacesText(Name));
+    return !HasFailure();
+}
+
+void QuilletTest::AnswerMessage(const std::string& text, int answer)
+{
+    HWND box = Program.WaitForDialog("Pathwick");
+    ASSERT_NE(box, nullptr) << "no message box";
+    EXPECT_EQ(ItemText(box, 0xFFFF), text) << Hex(ItemText(box, 0xFFFF));
+    PostMessageA(box, WM_COMMAND, answer, 0);
+    ASSERT_TRUE(WaitGone(box));
+    if (Dialog) ASSERT_TRUE(Sync(Dialog));
+}
+
+HWND QuilletTest::WaitForOtherDialog() const
+{
+    return WaitForWindow(Program.ProcessId(), [&](HWND window) { return window != Dialog && IsDialogWindow(window); });
+}
+
 void QuilletTest::ExpectScanEnd(const std::string& expected)
 {
     std::string seen;
@@ -176,11 +198,6 @@ void SetKeyDown(WORD virtualKey, bool down)
 
 // ---- the picker tests ----------------------------------------------------------
 
-TargetProgram::~TargetProgram()
-{
-    Stop();
-}
-
 bool TargetProgram::Start(const std::string& program, bool locked)
 {
     Stop();
@@ -191,29 +208,19 @@ bool TargetProgram::Start(const std::string& program, bool locked)
     InitializeAcl(&noAccess, sizeof noAccess, ACL_REVISION);
     SetSecurityDescriptorDacl(&descriptor, TRUE, &noAccess, FALSE);
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
-
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    if (!CreateProcessA(program.c_str(), &commandLine[0], locked ? &attributes : nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process_))
-        return false;
-    Main = WaitForWindow(process_.dwProcessId, [](HWND window) { return ClassOf(window) == "PickTargetMain"; });
-    Dialog = WaitForWindow(process_.dwProcessId, IsDialogWindow);
+    if (!run_.StartWide(L"\"" + Widen(program) + L"\"", L"", locked ? &attributes : nullptr)) return false;
+    Main = WaitForWindow(ProcessId(), [](HWND window) { return ClassOf(window) == "PickTargetMain"; });
+    Dialog = WaitForWindow(ProcessId(), IsDialogWindow);
     return Main && Dialog && Sync(Main);
 }
 
 void TargetProgram::Stop()
 {
-    if (!process_.hProcess) return;
+    // Closed as a user would; ended only when it does not go.
+    DWORD exitCode = 0;
     if (IsWindow(Main)) PostMessageA(Main, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process_.hProcess, StartLimitMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process_.hProcess, 1);
-        WaitForSingleObject(process_.hProcess, StartLimitMs);
-    }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
-    process_ = {};
+    if (run_.Running()) run_.WaitForExit(StartLimitMs, &exitCode);
+    run_.Kill();
     Main = Dialog = nullptr;
 }
 

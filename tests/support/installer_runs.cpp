@@ -12,11 +12,7 @@ namespace testsupport {
 // Shown in UTF-8 so that a failure can be read; compared as code page 932 bytes.
 void PrintTo(const MessageBoxSeen& box, std::ostream* out)
 {
-    WCHAR wide[2048];
-    char utf8[6144] = "";
-    if (MultiByteToWideChar(932, 0, box.Text.c_str(), -1, wide, 2048))
-        WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
-    *out << "[" << box.Buttons << ", " << box.Icon << (box.HasOwner ? ", owned" : "") << "] \"" << utf8 << "\"";
+    *out << "[" << box.Buttons << ", " << box.Icon << (box.HasOwner ? ", owned" : "") << "] \"" << Utf8(box.Text) << "\"";
 }
 
 static std::string ButtonsOf(HWND box)
@@ -188,13 +184,6 @@ InstallerRun RunInstaller(const std::string& program, const std::string& current
     CloseHandle(process.hProcess);
     CloseHandle(job); // ends whatever is left
     return run;
-}
-
-static std::string ReplaceAll(std::string text, const std::string& from, const std::string& to)
-{
-    for (size_t at = text.find(from); !from.empty() && at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
 }
 
 // The arguments of a command line: what follows the program's own name.

@@ -36,29 +36,21 @@ bool StartUnixProgram(const std::string& unixProgram, const std::string& argumen
                           &ignored) != FALSE;
 }
 
-static std::string UnixPathOf(const std::string& windowsPath)
+std::string UnixPathOf(const std::string& windowsPath)
 {
     typedef char*(CDECL * UnixNameFn)(const WCHAR*);
     auto unixName = (UnixNameFn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
-    WCHAR wide[MAX_PATH];
-    if (!unixName || !MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH)) return "";
-    char* name = unixName(wide);
+    char* name = unixName ? unixName(Widen(windowsPath).c_str()) : nullptr;
     std::string result = name ? name : "";
     if (name) HeapFree(GetProcessHeap(), 0, name);
     return result;
 }
 
-bool RunUnixCommand(const char* program, const char* format, const std::string& a, const std::string& b,
-                    bool (*done)(const std::string&, const std::string&))
+bool RunShell(const std::string& command, const std::string& doneFile)
 {
-    std::string line = format;
-    std::pair<const char*, std::string> marks[] = {{"%1", UnixPathOf(a)}, {"%2", UnixPathOf(b)}};
-    for (auto& mark : marks)
-        for (size_t at; (at = line.find(mark.first)) != std::string::npos;) line.replace(at, 2, "\"" + mark.second + "\"");
-    // The format repeats the program's name as its first word.
-    std::string arguments = line.substr(std::min(line.size(), line.find(' ') + 1));
-    if (!StartUnixProgram(UnixPathOf(program), arguments)) return false;
-    return WaitUntil([&] { return done(a, b); }, StartLimitMs);
+    DeleteFileA(doneFile.c_str());
+    return StartUnixProgram("/bin/sh", "-c \"" + command + " && touch '" + UnixPathOf(doneFile) + "'\"") &&
+           WaitUntil([&] { return FileExists(doneFile); }, StartLimitMs);
 }
 
 // ---- processes -------------------------------------------------------------
@@ -78,14 +70,27 @@ bool Quillet::Start(const std::string& program, const std::string& argumentText,
         return false;
     std::string commandLine = "\"" + program + "\"";
     if (!argumentText.empty()) commandLine += " " + argumentText;
-    std::string folder = ParentOf(program);
-    STARTUPINFOA startup = {};
+    return StartWide(Widen(commandLine), Widen(ParentOf(program)));
+}
+
+bool Quillet::StartWide(const std::wstring& commandLine, const std::wstring& folder,
+                        SECURITY_ATTRIBUTES* processSecurity)
+{
+    Kill();
+    std::wstring line = commandLine;
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, &process_))
+    if (!CreateProcessW(nullptr, &line[0], processSecurity, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process_))
         return false;
     processId_ = process_.dwProcessId;
     return true;
+}
+
+bool Quillet::EndsWithExitZero(DWORD limitMs)
+{
+    DWORD code = 1;
+    return WaitForExit(limitMs, &code) && code == 0;
 }
 
 bool Quillet::WaitForExit(DWORD limitMs, DWORD* exitCode)
@@ -355,6 +360,12 @@ std::vector<COLORREF> WaitForMarks(HWND dialog, const MarkList& marks, DWORD lim
         },
         limitMs);
     return seen;
+}
+
+void ExpectMarks(HWND dialog, const MarkList& marks)
+{
+    std::vector<COLORREF> seen = WaitForMarks(dialog, marks);
+    for (size_t i = 0; i < marks.size(); ++i) EXPECT_EQ(seen[i], marks[i].second) << "mark of box " << marks[i].first;
 }
 
 MarkList TenDoneMarks()

@@ -10,16 +10,6 @@ using namespace testsupport;
 
 namespace {
 
-// The texts of the program are code page 932; the terminal reads UTF-8.
-std::string Readable(const std::string& text)
-{
-    WCHAR wide[2048];
-    char utf8[6144] = "";
-    if (MultiByteToWideChar(932, 0, text.c_str(), -1, wide, 2048))
-        WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
-    return utf8;
-}
-
 HWND FindLinkDialog()
 {
     HWND found = nullptr;
@@ -39,9 +29,7 @@ DWORD ProcessOf(HWND window)
 // under way ("...検索中です", "...確認中です").
 bool ShowsResult(const std::string& status)
 {
-    static const std::string underWay = "中です";
-    return !status.empty() && !(status.size() >= underWay.size() &&
-                                status.compare(status.size() - underWay.size(), underWay.size(), underWay) == 0);
+    return !status.empty() && !EndsWith(status, "中です");
 }
 
 int WaitForScan()
@@ -63,7 +51,7 @@ int WaitForScan()
         },
         ScanLimitMs);
     printf("%s after %lu ms; scan thread %s; status line: %s\n", ended ? "scan ended" : "gave up",
-           GetTickCount() - start, scanning ? "alive" : "gone", Readable(status).c_str());
+           GetTickCount() - start, scanning ? "alive" : "gone", Utf8(status).c_str());
     return ended ? 0 : 1;
 }
 

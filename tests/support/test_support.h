@@ -33,6 +33,19 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD limitMs, const char
 
 std::string Format(const char* format, ...);
 std::string Hex(const std::string& bytes); // the code page 932 bytes of a failure message
+std::string Utf8(const std::string& text);  // code page 932 text for a terminal
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
+// Names a parameterised case after its Label.
+struct CaseLabel {
+    template <class Case> std::string operator()(const ::testing::TestParamInfo<Case>& info) const
+    {
+        return info.param.Label;
+    }
+};
+inline bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
 
 // ---- paths, files and folders --------------------------------------------
 
@@ -40,6 +53,7 @@ inline std::string Join(const std::string& folder, const std::string& name) { re
 // The parts of a path split at its last backslash, never at a trail byte.
 std::string ParentOf(const std::string& path);
 std::string FileNameOf(const std::string& path);
+std::wstring Widen(const std::string& text);
 inline bool SameText(const std::string& a, const std::string& b) { return !lstrcmpiA(a.c_str(), b.c_str()); }
 // A path on a drive letter that is not mapped.
 std::string OnMissingDrive(const std::string& rest);
@@ -89,6 +103,39 @@ bool MakeShortcut(const std::string& linkPath, const std::string& target, const 
 std::string ShortcutTarget(const std::string& linkPath);
 // The stored description, or "<unread>".
 std::string DescriptionOf(const std::string& linkPath);
+
+// ---- names the code page cannot hold ----------------------------------------
+
+// Such a file is made, started and removed through the wide functions only,
+// since its ANSI name is a different path. This one has é, which code page
+// 932 lacks (its best fit would be "Cafe").
+const wchar_t UnheldName[] = L"Caf\u00e9.exe";
+
+// A copy of a file under a wide name, deleted when the object goes.
+class WideCopy {
+public:
+    WideCopy(const std::string& source, const std::wstring& path) : path_(path)
+    {
+        made_ = CopyFileW(Widen(source).c_str(), path.c_str(), FALSE) != FALSE;
+    }
+    ~WideCopy()
+    {
+        // A program still running from it lets go within moments.
+        WaitUntil([&] { return DeleteFileW(path_.c_str()) || GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES; },
+                  10000);
+    }
+    bool Made() const { return made_; }
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+    bool made_ = false;
+};
+
+// The text that says a name cannot be used.
+const char NameNotHeldText[] =
+    "ファイル名またはフォルダ名に、このプログラムでは扱えない文字（シフトJIS にない文字）が含まれています。\n\n"
+    "この名前は使用できません。";
 
 // ---- registry and places -------------------------------------------------
 
@@ -171,10 +218,9 @@ std::vector<std::string> ReadRecords(const std::string& recordFile, const std::s
 // Wine gives back no process for it (its handle fields are left stale, so
 // they are never used): callers wait for its effect.
 bool StartUnixProgram(const std::string& unixProgram, const std::string& arguments);
-// Runs a Unix program and waits until `done` holds. %1 and %2 in `format`
-// become the Unix forms of the Windows paths `a` and `b`.
-bool RunUnixCommand(const char* program, const char* format, const std::string& a, const std::string& b,
-                    bool (*done)(const std::string&, const std::string&));
+std::string UnixPathOf(const std::string& windowsPath);
+// Runs a shell command and waits for the file it touches at its end.
+bool RunShell(const std::string& command, const std::string& doneFile);
 
 bool ScanThreadAliveIn(DWORD processId);
 
@@ -188,7 +234,11 @@ public:
     // Unless `alone` is false, waits first for an earlier instance to be gone
     // (its mutex released), which it would otherwise take for itself running.
     bool Start(const std::string& program, const std::string& argumentText, bool alone = true);
+    // For names the code page cannot hold; the current folder unless given.
+    bool StartWide(const std::wstring& commandLine, const std::wstring& folder = L"",
+                   SECURITY_ATTRIBUTES* processSecurity = nullptr);
     bool WaitForExit(DWORD limitMs, DWORD* exitCode);
+    bool EndsWithExitZero(DWORD limitMs = StartLimitMs);
     bool Running() const;
     void Kill();
     DWORD ProcessId() const { return processId_; }
@@ -277,6 +327,8 @@ typedef std::vector<std::pair<int, COLORREF>> MarkList; // box, colour
 // Waits until every listed box shows its colour (or the limit passes) and
 // returns the colours last seen, in the list's order.
 std::vector<COLORREF> WaitForMarks(HWND dialog, const MarkList& marks, DWORD limitMs = 10000);
+// Waits for the marks and expects each, naming its box on failure.
+void ExpectMarks(HWND dialog, const MarkList& marks);
 MarkList TenDoneMarks(); // boxes 401..410
 
 // ---- real input ----------------------------------------------------------
@@ -360,6 +412,15 @@ private:
 
 void ResetSweepState();
 
+// The base of the core tests: the places in a tree of their own, and the
+// sweep's shared state reset before and after each test.
+class CoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetSweepState(); }
+    void TearDown() override { ResetSweepState(); }
+    RedirectedPlaces places;
+};
+
 // ---- the end-to-end fixtures ---------------------------------------------
 
 // The tree one test works in: Quillet.exe and its help page copied into its
@@ -400,6 +461,13 @@ protected:
     // Starts the program with the argument text and waits for its dialog.
     HWND Open(const std::string& argumentText);
     HWND OpenOnTarget() { return Open("\"" + Target + "\""); }
+    // Opens on the target and waits for the first scan to end.
+    bool OpenIdle();
+    // Expects the program's message box with `text`, answers it and waits
+    // until the link dialog (if open) has handled what followed.
+    void AnswerMessage(const std::string& text, int answer = IDOK);
+    // A dialog of the program other than the link dialog; null after the limit.
+    HWND WaitForOtherDialog() const;
     // Waits for the scan to end with the status line showing `expected`.
     void ExpectScanEnd(const std::string& expected);
     // Closes the dialog and expects the process to end with exit code 0.
@@ -422,11 +490,10 @@ protected:
 // with a security descriptor that lets no one open the process.
 class TargetProgram {
 public:
-    TargetProgram() = default;
-    ~TargetProgram();
+    ~TargetProgram() { Stop(); }
     bool Start(const std::string& program, bool locked = false);
     void Stop();
-    DWORD ProcessId() const { return process_.dwProcessId; }
+    DWORD ProcessId() const { return run_.ProcessId(); }
 
     HWND Main = nullptr;
     HWND Dialog = nullptr;
@@ -434,11 +501,21 @@ public:
     HWND Edit() const { return GetDlgItem(Dialog, 1002); }
 
 private:
-    PROCESS_INFORMATION process_ = {};
+    Quillet run_;
 };
 
 // Copies the helper program to `path`.
 bool CopyTargetProgram(const std::string& path);
+
+// The base of the picker tests that call the searches directly: a copy of
+// the helper program named 予定表.exe, started when a test wants it.
+class HelperProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(CopyTargetProgram(Target)) << Target; }
+    TempFolder Folder{"helper"};
+    std::string Target = Folder / "予定表.exe";
+    TargetProgram Helper;
+};
 
 // The picker window of a run, once it covers the screen and has finished
 // entering picking mode; null after the limit.
