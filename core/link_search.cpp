@@ -145,7 +145,7 @@ static TargetState CheckTarget(HWND owner, const char* linkPath, const char* tar
         state = TargetPresent;
     else if (!IsDriveReady(target))
         state = TargetUncheckable;
-    else if (!ReadExactLinkTarget(owner, linkPath, exact) || HasWildcard(exact) || !IsOnDriveLetter(exact))
+    else if (ReadExactLinkTarget(owner, linkPath, exact) != LinkTargetRead || HasWildcard(exact) || !IsOnDriveLetter(exact))
         state = TargetUncheckable; // characters the code page lacks, or longer than a path
     else if (!IsSurelyMissing(exact)) // there after all, or an error that says nothing about the file
         state = IsExistingFile(exact) || IsExistingFolder(exact) ? TargetPresent : TargetUncheckable;

@@ -212,10 +212,17 @@ static BOOL ToExactAnsi(const WCHAR* wide, char* target)
     return length > 0 && !usedDefault;
 }
 
-BOOL ReadExactLinkTarget(HWND owner, const char* linkPath, char* target)
+// A file named as a shortcut: one that does not read is worth a word.
+static bool HasShortcutName(const char* linkPath)
+{
+    const char* dot = FindLastChar(linkPath, '.');
+    return dot && lstrcmpiA(dot, ".lnk") == 0;
+}
+
+LinkReadResult ReadExactLinkTarget(HWND owner, const char* linkPath, char* target)
 {
     target[0] = '\0';
-    if (!linkPath || !*linkPath) return FALSE;
+    if (!linkPath || !*linkPath) return LinkNotShortcut;
     BOOL exact = FALSE;
     HRESULT comStatus = CoInitialize(nullptr);
     IShellLinkW* link = nullptr;
@@ -234,8 +241,9 @@ BOOL ReadExactLinkTarget(HWND owner, const char* linkPath, char* target)
         link->Release();
     }
     if (SUCCEEDED(comStatus)) CoUninitialize();
-    if (!exact) target[0] = '\0';
-    return exact;
+    if (exact) return LinkTargetRead;
+    target[0] = '\0';
+    return HasShortcutName(linkPath) ? LinkUnreadable : LinkNotShortcut;
 }
 
 LinkTargetReader::LinkTargetReader() : factory_(nullptr), thread_(GetCurrentThreadId())
@@ -249,16 +257,25 @@ LinkTargetReader::~LinkTargetReader()
     if (factory_) factory_->Release();
 }
 
-HRESULT LinkTargetReader::Read(HWND owner, const char* linkPath, char* target)
+LinkReadResult LinkTargetReader::Read(HWND owner, const char* linkPath, char* target)
 {
-    // Without a class object of this thread's apartment, each read makes its own.
-    if (!factory_ || GetCurrentThreadId() != thread_) return ReadLinkTarget(owner, linkPath, target, nullptr, nullptr);
-    if (!linkPath || !*linkPath) return 0;
+    if (!linkPath || !*linkPath) return LinkNotShortcut;
     target[0] = '\0';
-    IShellLinkA* link = nullptr;
-    HRESULT status = factory_->CreateInstance(nullptr, IID_IShellLinkA, (void**)&link);
-    if (FAILED(status)) return status;
-    status = LoadAndRead(link, owner, linkPath, target, nullptr, nullptr);
-    link->Release();
-    return status;
+    // Without a class object of this thread's apartment, each read makes its own.
+    if (!factory_ || GetCurrentThreadId() != thread_) {
+        ReadLinkTarget(owner, linkPath, target, nullptr, nullptr);
+    } else {
+        IShellLinkA* link = nullptr;
+        if (SUCCEEDED(factory_->CreateInstance(nullptr, IID_IShellLinkA, (void**)&link))) {
+            LoadAndRead(link, owner, linkPath, target, nullptr, nullptr);
+            link->Release();
+        }
+    }
+    if (target[0]) return LinkTargetRead;
+    return HasShortcutName(linkPath) ? LinkUnreadable : LinkNotShortcut;
+}
+
+LinkReadResult LinkTargetReader::ReadExact(HWND owner, const char* linkPath, char* target)
+{
+    return ReadExactLinkTarget(owner, linkPath, target);
 }

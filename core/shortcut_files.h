@@ -20,12 +20,22 @@ BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPath
 // Whether a failed save or replace, with this error, is worth a short retry:
 // only when another process holds the file or its deletion is still pending.
 BOOL IsPassingConflict(DWORD error);
-// The shortcut's target as the shell keeps it in wide characters, turned into
-// the ANSI code page with no stand-in for any character. FALSE when it cannot
-// be read that way, or when the target has a character the code page cannot
-// hold or does not fit in the 260-byte `target`: such a target cannot be
-// looked up by this program, and a 260-byte ANSI read of it names another file.
-BOOL ReadExactLinkTarget(HWND owner, const char* linkPath, char* target);
+// What reading one file as a shortcut gave.
+enum LinkReadResult {
+    LinkNotShortcut,   // no shortcut at all (a desktop.ini, a text file): nothing to say about it
+    LinkUnreadable,    // a shortcut by its name or header that is damaged or cannot be loaded, or
+                       // whose target reads back empty or longer than a path
+    LinkTargetNotHeld, // an exact read only: the target has a character the code page lacks
+    LinkTargetRead,    // `target` holds the target
+};
+
+// The shortcut's exact target, turned into the ANSI code page with no
+// stand-in for any character: LinkTargetNotHeld when the target has a
+// character the code page cannot hold or does not fit in the 260-byte
+// `target` (such a target cannot be looked up by this program, and a 260-byte
+// ANSI read of it names another file). `target` is empty unless the result is
+// LinkTargetRead.
+LinkReadResult ReadExactLinkTarget(HWND owner, const char* linkPath, char* target);
 
 // Reads the targets of the many files of one walk. The shell link class
 // object is fetched once (CoGetClassObject) and each file gets a fresh object
@@ -38,8 +48,13 @@ public:
     ~LinkTargetReader();
     LinkTargetReader(const LinkTargetReader&) = delete;
     LinkTargetReader& operator=(const LinkTargetReader&) = delete;
-    // As ReadLinkTarget with a 260-byte target output only.
-    HRESULT Read(HWND owner, const char* linkPath, char* target);
+    // The cheap read: the target as the ANSI shell link gives it, in which a
+    // character the code page lacks may stand as a look-alike. `target` holds
+    // 260 bytes and is empty unless the result is LinkTargetRead.
+    LinkReadResult Read(HWND owner, const char* linkPath, char* target);
+    // The exact read of the same file, as ReadExactLinkTarget; only for the
+    // few reads that decide something (a match, a target that looks missing).
+    LinkReadResult ReadExact(HWND owner, const char* linkPath, char* target);
 
 private:
     IClassFactory* factory_;
