@@ -13,6 +13,18 @@ BOOL ReadWindowsVersion(OSVERSIONINFOA* version)
 #pragma GCC diagnostic pop
 }
 
+BOOL IsWin9xFamily()
+{
+    OSVERSIONINFOA version;
+    return ReadWindowsVersion(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+HWND RootWindowOf(HWND window)
+{
+    for (HWND parent = GetParent(window); parent; parent = GetParent(window)) window = parent;
+    return window;
+}
+
 BOOL HasForegroundLock()
 {
     OSVERSIONINFOA version;

@@ -2,7 +2,7 @@
 // top-level windows, and take the process one of whose windows leads up to
 // the clicked root window.
 #include "owning_program.h"
-#include "picker_window.h"
+#include "foreground.h"
 #include "unheld_names.h"
 #include <tlhelp32.h>
 

@@ -19,6 +19,8 @@
 #include "unheld_names.h"
 #include <shellapi.h>
 
+static HCURSOR PickerCursor; // while picking
+
 static void Close(HWND window)
 {
     PostMessageA(window, WM_CLOSE, 0, 0);
@@ -27,18 +29,6 @@ static void Close(HWND window)
 static int Tell(HWND owner, const char* text, UINT flags)
 {
     return MessageBoxA(owner, text, "Pathwick", flags | MB_SETFOREGROUND);
-}
-
-BOOL IsWin9xFamily()
-{
-    OSVERSIONINFOA version;
-    return ReadWindowsVersion(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-}
-
-HWND RootWindowOf(HWND window)
-{
-    for (HWND parent = GetParent(window); parent; parent = GetParent(window)) window = parent;
-    return window;
 }
 
 BOOL ChooseExecutable(HWND owner, char* path)
@@ -53,15 +43,24 @@ void EnterPickingMode(HWND window)
     MoveWindow(window, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), TRUE);
     BringToForeground(window);
     SetCapture(window);
-    HCURSOR picker = LoadScaledCursor(AppState.Instance, IDC_PICKER_CURSOR);
-    SetCursor(picker);
+    PickerCursor = LoadScaledCursor(AppState.Instance, IDC_PICKER_CURSOR);
+    SetCursor(PickerCursor);
     // The cursor may not take at once while the window comes forward.
     DWORD start = GetTickCount();
-    while (GetCursor() != picker) {
+    while (GetCursor() != PickerCursor) {
         if (GetTickCount() - start > 3000) break;
         Sleep(100);
-        SetCursor(picker);
+        SetCursor(PickerCursor);
     }
+}
+
+// The pointing hand is destroyed only once it is no longer the cursor.
+static void ReleasePickerCursor()
+{
+    if (!PickerCursor) return;
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    DestroyCursor(PickerCursor);
+    PickerCursor = nullptr;
 }
 
 // A shortcut given as target is replaced by its own target (empty when it
@@ -132,7 +131,7 @@ static bool AskForExecutable(HWND window, HWND root)
 
 static void Pick(HWND window, bool leftButton)
 {
-    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    ReleasePickerCursor();
     ReleaseCapture();
     AppState.PickState = PickDone;
     MoveWindow(window, 0, 0, 0, 0, TRUE);
@@ -201,6 +200,7 @@ LRESULT CALLBACK PickerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         PostMessageA(window, WM_APP_AFTER_CREATE, 0, 0);
         return 0;
     case WM_DESTROY:
+        ReleasePickerCursor();
         WriteSettings();
         PostQuitMessage(0);
         return 0;

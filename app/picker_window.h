@@ -5,6 +5,4 @@
 
 LRESULT CALLBACK PickerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void EnterPickingMode(HWND window);
-BOOL IsWin9xFamily();
 BOOL ChooseExecutable(HWND owner, char* path);
-HWND RootWindowOf(HWND window);

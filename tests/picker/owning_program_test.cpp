@@ -3,7 +3,7 @@
 // the bound on their output, the 200-window limit of the window collection,
 // and the walk from a control or an owned window up to its root.
 #include "owning_program.h"
-#include "picker_window.h"
+#include "foreground.h"
 #include "test_support.h"
 #include <algorithm>
 #include <string.h>
