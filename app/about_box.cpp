@@ -10,7 +10,7 @@
 const COLORREF LinkColour = RGB(0x40, 0x70, 0xE0);
 
 static HFONT LinkFont;
-static HCURSOR HandCursor; // loaded once, kept for the life of the process
+static HCURSOR HandCursor; // while the box is open
 static WNDPROC MailLabelProc;
 static WNDPROC WebLabelProc;
 
@@ -34,7 +34,7 @@ static void InitAboutBox(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_ABOUT_MAIL, WM_SETFONT, (WPARAM)LinkFont, FALSE);
     SendDlgItemMessageA(dialog, IDC_ABOUT_URL, WM_SETFONT, (WPARAM)LinkFont, FALSE);
 
-    if (!HandCursor) HandCursor = LoadScaledCursor(AppState.Instance, IDC_PICKER_CURSOR);
+    HandCursor = LoadScaledCursor(AppState.Instance, IDC_PICKER_CURSOR);
     MailLabelProc = (WNDPROC)SetWindowLongPtrA(GetDlgItem(dialog, IDC_ABOUT_MAIL), GWLP_WNDPROC,
                                                (LONG_PTR)LinkLabelProc);
     WebLabelProc = (WNDPROC)SetWindowLongPtrA(GetDlgItem(dialog, IDC_ABOUT_URL), GWLP_WNDPROC,
@@ -62,6 +62,8 @@ static void CloseAboutBox(HWND dialog)
     SetWindowLongPtrA(GetDlgItem(dialog, IDC_ABOUT_MAIL), GWLP_WNDPROC, (LONG_PTR)MailLabelProc);
     DeleteObject(LinkFont);
     LinkFont = nullptr;
+    if (HandCursor) DestroyCursor(HandCursor);
+    HandCursor = nullptr;
     EndDialog(dialog, 1);
 }
 

@@ -23,5 +23,6 @@ HCURSOR LoadScaledCursor(HINSTANCE instance, int id)
 {
     int size = ScaleToScreen(32);
     HCURSOR cursor = (HCURSOR)LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_CURSOR, size, size, 0);
-    return cursor ? cursor : LoadCursorA(instance, MAKEINTRESOURCEA(id));
+    // Not shared either way, so the caller's DestroyCursor always applies.
+    return cursor ? cursor : (HCURSOR)LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE);
 }

@@ -7,5 +7,6 @@
 int ScreenDpi();
 // A size given for 96 DPI, in the screen's pixels.
 int ScaleToScreen(int pixels);
-// A 32 by 32 cursor of the program's resources, at the screen's scale.
+// A 32 by 32 cursor of the program's resources, at the screen's scale; the
+// caller destroys it (DestroyCursor) once it is no longer shown.
 HCURSOR LoadScaledCursor(HINSTANCE instance, int id);
