@@ -29,5 +29,6 @@ bool UserFolderExists()
 {
     char folder[MAX_PATH];
     CopyUserFolder(folder); // test a private copy: the file system is not asked under the lock
-    return IsExistingFolder(folder) != FALSE;
+    // Only a full path names one folder whatever the current folder is.
+    return IsFullFolderPath(folder) && IsExistingFolder(folder);
 }

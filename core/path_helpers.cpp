@@ -169,6 +169,18 @@ static bool ComparePlaces(const char* path, const char* root, bool* same, bool* 
     return true;
 }
 
+BOOL IsFullFolderPath(const char* path)
+{
+    if (!path) return FALSE;
+    char letter = path[0] | 0x20;
+    if (letter >= 'a' && letter <= 'z' && path[1] == ':') return path[2] == '\\';
+    if (path[0] != '\\' || path[1] != '\\') return FALSE;
+    const char* server = path + 2;
+    const char* slash = FindFirstChar(server, '\\');
+    // A share's name follows the server's, each at least one character long.
+    return slash && slash > server && slash[1] && slash[1] != '\\';
+}
+
 BOOL IsWithinFolder(const char* path, const char* root)
 {
     bool same, inside;

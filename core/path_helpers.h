@@ -31,6 +31,10 @@ void SplitFolderAndName(const char* path, char* folder, char* name);
 BOOL ComposePath(char* output, int size, const char* a, const char* b, const char* c = nullptr,
                  const char* d = nullptr);
 
+// Whether `path` names a folder from a drive's root ("C:\\", "C:\\Mine") or
+// from a server's share ("\\\\server\\share"): a path that depends on the
+// current drive or folder names a different folder from one moment to the next.
+BOOL IsFullFolderPath(const char* path);
 // The full form of a folder path (".", ".." and doubled separators resolved,
 // no trailing backslash but a drive's own) into 260 bytes; false when it
 // cannot be made or does not fit.

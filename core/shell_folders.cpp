@@ -127,7 +127,8 @@ BOOL BuildLinkPath(char* output, const char* valueName, const char* subPathOrFol
         if (!ReadShellFolder(folder, sizeof folder, valueName)) return FALSE;
         if (subPathOrFolder && !ComposePath(folder, sizeof folder, folder, subPathOrFolder)) return FALSE;
     } else {
-        if (!subPathOrFolder || !ComposePath(folder, sizeof folder, subPathOrFolder, nullptr)) return FALSE;
+        if (!IsFullFolderPath(subPathOrFolder) || !ComposePath(folder, sizeof folder, subPathOrFolder, nullptr))
+            return FALSE;
     }
     // Refuse a path that would not fit before any folder is created for it.
     char composed[PathBufferSize];

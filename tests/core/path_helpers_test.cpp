@@ -73,6 +73,13 @@ TEST(StripEnclosingQuotes, RemovesOnePairOnly)
     EXPECT_FALSE(StripEnclosingQuotes(nullptr));
 }
 
+TEST(IsFullFolderPath, OnlyFromADriveRootOrAShare)
+{
+    for (const char* full : {"C:\\", "c:\\Mine", "\\\\srv\\share", "\\\\表\\共有\\x"}) EXPECT_TRUE(IsFullFolderPath(full)) << full;
+    for (const char* partial : {"", "Mine", "C:", "C:Mine", "\\Mine", "\\\\srv", "\\\\srv\\", "\\\\\\share", ".\\x", "\\\\表"})
+        EXPECT_FALSE(IsFullFolderPath(partial)) << partial;
+}
+
 TEST(HasPrefix, ExactAndCaseSensitive)
 {
     EXPECT_TRUE(HasPrefix(" USER_FOLDER=C:\\x", " USER_FOLDER="));
