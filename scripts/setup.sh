@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
           wine64 xvfb xauth x11-utils imagemagick zip
-          fonts-ipafont-gothic fonts-ipafont locales googletest)
+          fonts-ipafont-gothic fonts-ipafont fonts-wine locales googletest)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
