@@ -40,6 +40,9 @@ init() {
         if [ -L "$d" ]; then rm "$d"; mkdir "$d"; fi
     done
     apply_settings
+    # Title bars draw their buttons with Wine's Marlett; this Wine does not
+    # look in Debian's fonts-wine folder by itself.
+    cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     # Every shortcut save would start the menu builder and wait for it.
     local mb="$WINEPREFIX/drive_c/windows/system32/winemenubuilder.exe"
     [ -f "$mb" ] && mv "$mb" "$mb.off"
