@@ -464,7 +464,8 @@ static void OpenHelp(HWND dialog)
 static void OpenUserFolder(HWND dialog)
 {
     char folder[MAX_PATH];
-    if (!ReadUserFolderBox(dialog, folder)) return;
+    // A path from the current folder would open some other folder.
+    if (!ReadUserFolderBox(dialog, folder) || !IsFullFolderPath(folder)) return;
     ShellExecuteA(dialog, KeyIsDown(VK_CONTROL) ? "explore" : "open", folder, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
