@@ -12,10 +12,6 @@
 #include <shlobj.h>
 #include <objidl.h>
 
-// Any target that fits the 260-byte ANSI buffer has fewer wide characters than
-// this, so a wide text that fills it was cut and is never taken.
-const int WideTargetChars = 1024;
-
 static BOOL ToExactAnsi(const WCHAR* wide, char* target)
 {
     if (lstrlenW(wide) >= WideTargetChars - 1) return FALSE;

@@ -36,8 +36,14 @@ enum LinkReadResult {
 // character the code page cannot hold or does not fit in the 260-byte
 // `target` (such a target cannot be looked up by this program, and a 260-byte
 // ANSI read of it names another file). `target` is empty unless the result is
-// LinkTargetRead.
+// LinkTargetRead. The target is taken from the item ID list (the stored path
+// may hold a look-alike), from the path where there is no list; on Windows
+// 95, 98 and Me, whose names all lie in the code page, from the ANSI read.
 LinkReadResult ReadExactLinkTarget(HWND owner, const char* linkPath, char* target);
+
+// Any target that fits the 260-byte ANSI buffer has fewer wide characters than
+// this, so a wide text that fills it was cut and is never taken.
+const int WideTargetChars = 1024;
 
 // A shortcut loaded from its checked bytes: the shell link object, the file's
 // path, and the target of a shortcut that holds only a path relative to its
@@ -45,7 +51,7 @@ LinkReadResult ReadExactLinkTarget(HWND owner, const char* linkPath, char* targe
 struct LoadedLink {
     IShellLinkA* Link = nullptr;
     char Path[MAX_PATH] = "";
-    WCHAR RelativeTarget[1024] = {};
+    WCHAR RelativeTarget[WideTargetChars] = {};
     void Release();
 };
 
