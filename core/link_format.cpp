@@ -124,11 +124,18 @@ bool IsSoundItemList(Span list)
 // Whether `offset` is where an item of a sound list starts (or its end).
 bool IsItemStart(Span list, DWORD offset)
 {
-    if (!list.Size) return true; // no list to point into
     for (DWORD at = 0;; at += list.Word(at)) {
         if (at == offset) return true;
         if (at > offset || !list.Word(at)) return false;
     }
+}
+
+// An offset into the ID list kept in a data block; the published layout does
+// not say whether it counts the list's own size field, so either is taken.
+bool IsItemOffset(Span list, DWORD offset)
+{
+    if (!list.Size) return true; // no list to point into
+    return IsItemStart(list, offset) || (offset >= 2 && IsItemStart(list, offset - 2));
 }
 
 bool IsSoundVolumeId(Span info, DWORD at)
@@ -205,9 +212,9 @@ bool IsSoundDataBlock(Span block, Span idList)
     case 0xA0000007: // environment variables in the icon
         return block.Size == TextBlock && HasTextEnd(block.Part(AnsiText, MAX_PATH), 0);
     case 0xA0000005: // a special folder: where its part of the ID list ends
-        return block.Size == 0x10 && IsItemStart(idList, block.Dword(12));
+        return block.Size == 0x10 && IsItemOffset(idList, block.Dword(12));
     case 0xA000000B: // a known folder, the same
-        return block.Size == 0x1C && IsItemStart(idList, block.Dword(24));
+        return block.Size == 0x1C && IsItemOffset(idList, block.Dword(24));
     case 0xA000000C: // an ID list of its own
         return IsSoundItemList(block.Part(8, block.Size - 8));
     }
