@@ -162,9 +162,23 @@ static int TextListLength(const char* list)
     return length + 1;
 }
 
+// A chosen shortcut stands for its exact target; false, with `path` empty,
+// when it cannot be read or its target's name is one the code page lacks.
+static BOOL TakeShortcutTarget(HWND owner, char* path)
+{
+    const char* dot = FindLastChar(path, '.');
+    if (!dot || lstrcmpiA(dot + 1, "lnk") != 0) return TRUE;
+    char linkPath[MAX_PATH];
+    lstrcpynA(linkPath, path, sizeof linkPath);
+    LinkReadResult result = ReadExactLinkTarget(owner, linkPath, path);
+    if (result == LinkTargetNotHeld) TellNameNotHeld(owner);
+    return result == LinkTargetRead;
+}
+
 // On the NT family the dialog runs in its wide form so that the chosen name
 // can be checked: the ANSI form would hand back a name the code page cannot
-// hold with '?' or a look-alike letter in it.
+// hold with '?' or a look-alike letter in it. A chosen shortcut comes back as
+// itself (not every system's dialog follows it), and is read here.
 BOOL AskForExistingFile(HWND owner, char* path, const char* filter, const char* title)
 {
     if (IsWin9xFamily()) return AskForExistingFileAnsi(owner, path, filter, title);
@@ -181,7 +195,7 @@ BOOL AskForExistingFile(HWND owner, char* path, const char* filter, const char* 
     request.lpstrFile = wideFile;
     request.nMaxFile = MAX_PATH;
     request.lpstrTitle = wideTitle;
-    request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NODEREFERENCELINKS;
     if (!GetOpenFileNameW(&request)) return FALSE;
     bool held = WideNameFitsCodePage(wideFile);
     // A name that fits the code page but not the buffer is refused, never cut.
@@ -190,7 +204,7 @@ BOOL AskForExistingFile(HWND owner, char* path, const char* filter, const char* 
         if (!held) TellNameNotHeld(owner);
         return FALSE;
     }
-    return TRUE;
+    return TakeShortcutTarget(owner, path);
 }
 
 BOOL ChooseTargetFile(HWND owner, char* path)
@@ -601,7 +615,10 @@ static void TakeDroppedTarget(HWND edit, HDROP drop)
     if (dot && lstrcmpiA(dot + 1, "lnk") == 0) {
         char linkPath[MAX_PATH];
         lstrcpynA(linkPath, path, sizeof linkPath);
-        ReadLinkTarget(edit, linkPath, path, nullptr, nullptr);
+        if (ReadExactLinkTarget(edit, linkPath, path) == LinkTargetNotHeld) {
+            TellNameNotHeld(GetParent(edit));
+            return;
+        }
     }
     if (!IsExistingFile(path) && !IsExistingFolder(path)) return;
 

@@ -10,8 +10,10 @@
 static const char UserFolderKey[] = " USER_FOLDER=";
 
 // Set when the file cannot be opened, or holds a byte that ends or hides a
-// text line (Ctrl+Z or NUL) or a key line whose value is no folder path; with
-// it, the folder read at start, to tell whether the user chose another since.
+// text line (Ctrl+Z or NUL), a key line whose value is no folder path, or a
+// key line without its leading blank (another program's or a hand edit, which
+// is not read); with it, the folder read at start, to tell whether the user
+// chose another since.
 static bool SettingsDamaged;
 static char FolderAsRead[MAX_PATH];
 
@@ -34,6 +36,7 @@ static void ApplyLine(char* line, int length, bool cut)
 {
     if (length > 0 && line[length - 1] == '\r') --length; // the file's own CR LF
     line[length] = '\0';
+    if (HasPrefix(line, UserFolderKey + 1)) SettingsDamaged = true;
     if (!HasPrefix(line, UserFolderKey)) return;
     const char* value = line + lstrlenA(UserFolderKey);
     int valueLength = length - lstrlenA(UserFolderKey);

@@ -1,41 +1,273 @@
 // Shortcut files through CLSID_ShellLink. Every call brackets its own COM use,
 // so no interface pointer outlives a call or crosses a thread. A walk that
 // reads many files keeps an apartment open around them and reads through a
-// LinkTargetReader, whose class object lives no longer than the walk.
+// LinkTargetReader, whose class object (and the object of its last read)
+// lives no longer than the walk. A file is read whole into memory, checked
+// there, and the shell link object loaded from those same bytes: the shell
+// reads past its buffers where a damaged file's sizes lie.
 #include "shortcut_files.h"
 #include "path_helpers.h"
 #include "shell_folders.h"
+#include "link_format.h"
 #include <shlobj.h>
 #include <objidl.h>
+
+static BOOL ToExactAnsi(const WCHAR* wide, char* target)
+{
+    if (lstrlenW(wide) >= WideTargetChars - 1) return FALSE;
+    BOOL usedDefault = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, target, MAX_PATH, nullptr, &usedDefault);
+    // Before Windows 2000 the flag is unknown; there only the default
+    // character tells.
+    if (!length && GetLastError() == ERROR_INVALID_FLAGS)
+        length = WideCharToMultiByte(CP_ACP, 0, wide, -1, target, MAX_PATH, nullptr, &usedDefault);
+    return length > 0 && !usedDefault;
+}
 
 static bool ToWide(const char* text, WCHAR* wide)
 {
     return MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH) != 0;
 }
 
-// Loads one shortcut file into a fresh shell link object and reads from it
-// what the outputs given ask for.
-static HRESULT LoadAndRead(IShellLinkA* link, HWND owner, const char* linkPath, char* target, char* arguments,
-                           char* workingFolder)
+// A file named as a shortcut: one that does not read is worth a word.
+static bool HasShortcutName(const char* linkPath)
 {
-    IPersistFile* file = nullptr;
-    HRESULT status = link->QueryInterface(IID_IPersistFile, (void**)&file);
-    if (FAILED(status)) return status;
-    WCHAR widePath[MAX_PATH];
-    status = ToWide(linkPath, widePath) ? file->Load(widePath, STGM_READ) : E_INVALIDARG;
-    if (SUCCEEDED(status)) {
-        // No user interface, and a 1 ms time-out in the high word.
-        status = link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_ANY_MATCH, 1));
-        if (SUCCEEDED(status)) {
-            // No find-data record: filling one makes the shell ask the file
-            // system about the target, which nobody here looks at.
-            if (target) status = link->GetPath(target, MAX_PATH, nullptr, SLGP_UNCPRIORITY);
-            if (arguments) status = link->GetArguments(arguments, MAX_PATH);
-            if (workingFolder) status = link->GetWorkingDirectory(workingFolder, MAX_PATH);
-        }
+    const char* dot = FindLastChar(linkPath, '.');
+    return dot && lstrcmpiA(dot, ".lnk") == 0;
+}
+
+// What a file that gives no target is: a shortcut by its name or header that
+// cannot be read, or no shortcut at all.
+static LinkReadResult NothingReadFrom(const char* linkPath, bool hasHeader)
+{
+    return hasHeader || HasShortcutName(linkPath) ? LinkUnreadable : LinkNotShortcut;
+}
+
+// The relative target text the check found, as wide text; false when it does
+// not fit (the shell would make a path too long for any buffer of it).
+static bool TakeRelativeText(const BYTE* data, const LinkLayout& layout, WCHAR* relative)
+{
+    const BYTE* text = data + layout.RelativeOffset;
+    int chars = (int)layout.RelativeChars;
+    relative[0] = 0;
+    if (chars >= WideTargetChars) return false;
+    if (layout.Unicode) {
+        for (int i = 0; i < chars; ++i) relative[i] = (WCHAR)(text[2 * i] | text[2 * i + 1] << 8);
+    } else if (chars) {
+        chars = MultiByteToWideChar(CP_ACP, 0, (const char*)text, chars, relative, WideTargetChars - 1);
+        if (!chars) return false;
     }
-    file->Release();
-    return status;
+    relative[chars] = 0;
+    return true;
+}
+
+static bool ReadExactly(HANDLE file, BYTE* data, DWORD size)
+{
+    DWORD got = 0;
+    return ReadFile(file, data, size, &got, nullptr) && got == size;
+}
+
+// Reads the whole file into movable memory and checks it there. LinkTargetRead
+// means `memory` holds a sound shortcut (the caller frees it, or hands it to
+// a stream); `relative` then holds its relative target where it has no other.
+static LinkReadResult ReadCheckedFile(const char* linkPath, HGLOBAL* memory, WCHAR* relative)
+{
+    // Of a larger file only the header is read first: the walk meets every
+    // file of a place, and most large ones are no shortcuts.
+    const DWORD SmallFile = 64 * 1024;
+    *memory = nullptr;
+    relative[0] = 0;
+    HANDLE file = CreateFileA(linkPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return NothingReadFrom(linkPath, false);
+    DWORD high = 0;
+    DWORD size = GetFileSize(file, &high);
+    bool tooBig = high || size > MaxLinkFileSize;
+    DWORD first = size > SmallFile ? LinkHeaderSize : size;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, tooBig ? LinkHeaderSize : size ? size : 1);
+    BYTE* data = block ? (BYTE*)GlobalLock(block) : nullptr;
+    bool read = data && ReadExactly(file, data, first);
+    bool hasHeader = read && HasLinkHeader(data, first);
+    bool sound = hasHeader && !tooBig && (first == size || ReadExactly(file, data + first, size - first));
+    CloseHandle(file);
+    LinkLayout layout = {};
+    sound = sound && IsSoundShellLink(data, size, &layout);
+    if (sound && layout.RelativeOnly) sound = TakeRelativeText(data, layout, relative);
+    if (data) GlobalUnlock(block);
+    if (!sound) {
+        if (block) GlobalFree(block);
+        return NothingReadFrom(linkPath, hasHeader);
+    }
+    *memory = block;
+    return LinkTargetRead;
+}
+
+// Loads the shell link object from the checked bytes, through a stream over
+// the same memory, which the stream frees.
+static bool LoadFromMemory(IShellLinkA* link, HGLOBAL memory)
+{
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream))) {
+        GlobalFree(memory);
+        return false;
+    }
+    IPersistStream* persist = nullptr;
+    HRESULT status = link->QueryInterface(IID_IPersistStream, (void**)&persist);
+    if (SUCCEEDED(status)) {
+        status = persist->Load(stream);
+        persist->Release();
+    }
+    stream->Release();
+    return SUCCEEDED(status);
+}
+
+// Takes `path` as the full target when a file or folder is there.
+static bool TakeIfThere(const WCHAR* path, WCHAR* target)
+{
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return false;
+    DWORD length = GetFullPathNameW(path, WideTargetChars, target, nullptr);
+    if (!length || length >= (DWORD)WideTargetChars) lstrcpynW(target, path, WideTargetChars);
+    return true;
+}
+
+// What the shell's load of the file makes of a target given only relative to
+// the shortcut: the file beside the shortcut, else in its working folder,
+// else the relative text as it stands. `target` holds the relative text.
+static void CompleteRelativeTarget(IShellLinkA* link, const char* linkPath, WCHAR* target)
+{
+    WCHAR relative[WideTargetChars], widePath[MAX_PATH], candidate[2 * MAX_PATH];
+    lstrcpynW(relative, target, WideTargetChars);
+    int relativeLength = lstrlenW(relative);
+    WCHAR* name = nullptr;
+    if (ToWide(linkPath, widePath) && GetFullPathNameW(widePath, 2 * MAX_PATH, candidate, &name) && name &&
+        (name - candidate) + relativeLength < 2 * MAX_PATH) {
+        lstrcpyW(name, relative);
+        if (TakeIfThere(candidate, target)) return;
+    }
+    IShellLinkW* wide = nullptr;
+    if (FAILED(link->QueryInterface(IID_IShellLinkW, (void**)&wide))) return;
+    candidate[0] = 0;
+    bool composed = SUCCEEDED(wide->GetWorkingDirectory(candidate, MAX_PATH)) && candidate[0];
+    wide->Release();
+    int length = composed ? lstrlenW(candidate) : 0;
+    if (!composed || length + 1 + relativeLength >= 2 * MAX_PATH) return;
+    if (candidate[length - 1] != L'\\') lstrcatW(candidate, L"\\");
+    lstrcatW(candidate, relative);
+    TakeIfThere(candidate, target);
+}
+
+void LoadedLink::Release()
+{
+    if (Link) Link->Release();
+    Link = nullptr;
+    Path[0] = '\0';
+}
+
+// Reads the file, checks it, loads a fresh shell link object (from `factory`
+// where given) from its bytes and resolves it without any user interface.
+// LinkTargetRead means `loaded` holds the object.
+static LinkReadResult LoadLink(IClassFactory* factory, HWND owner, const char* linkPath, LoadedLink* loaded)
+{
+    loaded->Release();
+    HGLOBAL memory = nullptr;
+    LinkReadResult result = ReadCheckedFile(linkPath, &memory, loaded->RelativeTarget);
+    if (result != LinkTargetRead) return result;
+    IShellLinkA* link = nullptr;
+    HRESULT status = factory ? factory->CreateInstance(nullptr, IID_IShellLinkA, (void**)&link)
+                             : CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                                (void**)&link);
+    if (FAILED(status)) {
+        GlobalFree(memory);
+        return LinkUnreadable;
+    }
+    // No user interface, and a 1 ms time-out in the high word.
+    if (!LoadFromMemory(link, memory) || FAILED(link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_ANY_MATCH, 1)))) {
+        link->Release();
+        return LinkUnreadable;
+    }
+    if (loaded->RelativeTarget[0]) CompleteRelativeTarget(link, linkPath, loaded->RelativeTarget);
+    loaded->Link = link;
+    lstrcpynA(loaded->Path, linkPath, MAX_PATH);
+    return LinkTargetRead;
+}
+
+// A text read back from the shell, in a buffer larger than any path, is taken
+// only whole: one of 260 bytes or more would be cut into another path.
+static LinkReadResult TakeWholeText(char* text, int size, char* output)
+{
+    text[size - 1] = '\0';
+    int length = lstrlenA(text);
+    if (!length || length >= MAX_PATH) return LinkUnreadable;
+    lstrcpynA(output, text, MAX_PATH);
+    return LinkTargetRead;
+}
+
+// The cheap read: the ANSI target, a look-alike standing in for any character
+// the code page lacks. No find-data record: filling one makes the shell ask
+// the file system about the target, which nobody here looks at.
+static LinkReadResult CheapTarget(const LoadedLink& loaded, char* target)
+{
+    char text[WideTargetChars] = "";
+    if (loaded.RelativeTarget[0])
+        WideCharToMultiByte(CP_ACP, 0, loaded.RelativeTarget, -1, text, sizeof text, nullptr, nullptr);
+    else
+        loaded.Link->GetPath(text, sizeof text, nullptr, SLGP_UNCPRIORITY);
+    return TakeWholeText(text, sizeof text, target);
+}
+
+// Windows 95, 98 and Me keep every name in the code page: their ANSI read is
+// exact, and their wide calls do nothing.
+static bool HasAnsiShellOnly()
+{
+    return (GetVersion() & 0x80000000) != 0;
+}
+
+static bool PathFromItemList(IShellLinkA* link, WCHAR* wide)
+{
+    LPITEMIDLIST items = nullptr;
+    if (link->GetIDList(&items) != S_OK || !items) return false;
+    bool found = SHGetPathFromIDListW(items, wide) && wide[0];
+    CoTaskMemFree(items);
+    return found;
+}
+
+// The wide target: the item ID list holds the real name where the stored
+// path may hold a look-alike, so it comes first.
+static void WideTarget(const LoadedLink& loaded, WCHAR* wide)
+{
+    wide[0] = 0;
+    if (loaded.RelativeTarget[0]) {
+        lstrcpynW(wide, loaded.RelativeTarget, WideTargetChars);
+        return;
+    }
+    if (PathFromItemList(loaded.Link, wide)) return;
+    IShellLinkW* link = nullptr;
+    if (FAILED(loaded.Link->QueryInterface(IID_IShellLinkW, (void**)&link))) return;
+    if (link->GetPath(wide, WideTargetChars, nullptr, SLGP_UNCPRIORITY) != S_OK) wide[0] = 0;
+    link->Release();
+    wide[WideTargetChars - 1] = 0;
+}
+
+static LinkReadResult ExactTarget(const LoadedLink& loaded, char* target)
+{
+    if (HasAnsiShellOnly()) return CheapTarget(loaded, target);
+    WCHAR wide[WideTargetChars];
+    WideTarget(loaded, wide);
+    if (!wide[0]) return LinkUnreadable;
+    if (ToExactAnsi(wide, target)) return LinkTargetRead;
+    target[0] = '\0';
+    return LinkTargetNotHeld;
+}
+
+// Arguments and working folder, taken only whole.
+static void ReadWholeText(const LoadedLink& loaded, bool arguments, char* output)
+{
+    char text[WideTargetChars] = "";
+    if (arguments)
+        loaded.Link->GetArguments(text, sizeof text);
+    else
+        loaded.Link->GetWorkingDirectory(text, sizeof text);
+    if (TakeWholeText(text, sizeof text, output) != LinkTargetRead) output[0] = '\0';
 }
 
 HRESULT ReadLinkTarget(HWND owner, const char* linkPath, char* target, char* arguments, char* workingFolder)
@@ -46,12 +278,14 @@ HRESULT ReadLinkTarget(HWND owner, const char* linkPath, char* target, char* arg
     if (workingFolder) workingFolder[0] = '\0';
 
     HRESULT comStatus = CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    HRESULT status = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link);
+    LoadedLink loaded;
+    HRESULT status = LoadLink(nullptr, owner, linkPath, &loaded) == LinkTargetRead ? S_OK : E_FAIL;
     if (SUCCEEDED(status)) {
-        status = LoadAndRead(link, owner, linkPath, target, arguments, workingFolder);
-        link->Release();
+        if (target && CheapTarget(loaded, target) != LinkTargetRead) status = S_FALSE;
+        if (arguments) ReadWholeText(loaded, true, arguments);
+        if (workingFolder) ReadWholeText(loaded, false, workingFolder);
     }
+    loaded.Release();
     if (SUCCEEDED(comStatus)) CoUninitialize();
     return status;
 }
@@ -200,50 +434,23 @@ BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPath
     return SaveThenReplace(target, linkPath, description, mode);
 }
 
-// Any target that fits the 260-byte ANSI buffer has fewer wide characters than
-// this, so a wide text that fills it was cut and is never taken.
-const int WideTargetChars = 1024;
-
-static BOOL ToExactAnsi(const WCHAR* wide, char* target)
+// One read in an apartment and an object of its own.
+static LinkReadResult SingleRead(HWND owner, const char* linkPath, char* target, bool exact)
 {
-    if (lstrlenW(wide) >= WideTargetChars - 1) return FALSE;
-    BOOL usedDefault = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, target, MAX_PATH, nullptr, &usedDefault);
-    return length > 0 && !usedDefault;
-}
-
-// A file named as a shortcut: one that does not read is worth a word.
-static bool HasShortcutName(const char* linkPath)
-{
-    const char* dot = FindLastChar(linkPath, '.');
-    return dot && lstrcmpiA(dot, ".lnk") == 0;
+    HRESULT comStatus = CoInitialize(nullptr);
+    LoadedLink loaded;
+    LinkReadResult result = LoadLink(nullptr, owner, linkPath, &loaded);
+    if (result == LinkTargetRead) result = exact ? ExactTarget(loaded, target) : CheapTarget(loaded, target);
+    loaded.Release();
+    if (SUCCEEDED(comStatus)) CoUninitialize();
+    return result;
 }
 
 LinkReadResult ReadExactLinkTarget(HWND owner, const char* linkPath, char* target)
 {
     target[0] = '\0';
     if (!linkPath || !*linkPath) return LinkNotShortcut;
-    BOOL exact = FALSE;
-    HRESULT comStatus = CoInitialize(nullptr);
-    IShellLinkW* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&link))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
-            WCHAR widePath[MAX_PATH];
-            WCHAR wideTarget[WideTargetChars];
-            wideTarget[0] = 0;
-            if (ToWide(linkPath, widePath) && SUCCEEDED(file->Load(widePath, STGM_READ)) &&
-                SUCCEEDED(link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_ANY_MATCH, 1))) &&
-                link->GetPath(wideTarget, WideTargetChars, nullptr, SLGP_UNCPRIORITY) == S_OK)
-                exact = ToExactAnsi(wideTarget, target);
-            file->Release();
-        }
-        link->Release();
-    }
-    if (SUCCEEDED(comStatus)) CoUninitialize();
-    if (exact) return LinkTargetRead;
-    target[0] = '\0';
-    return HasShortcutName(linkPath) ? LinkUnreadable : LinkNotShortcut;
+    return SingleRead(owner, linkPath, target, true);
 }
 
 LinkTargetReader::LinkTargetReader() : factory_(nullptr), thread_(GetCurrentThreadId())
@@ -254,6 +461,7 @@ LinkTargetReader::LinkTargetReader() : factory_(nullptr), thread_(GetCurrentThre
 
 LinkTargetReader::~LinkTargetReader()
 {
+    last_.Release();
     if (factory_) factory_->Release();
 }
 
@@ -261,21 +469,18 @@ LinkReadResult LinkTargetReader::Read(HWND owner, const char* linkPath, char* ta
 {
     if (!linkPath || !*linkPath) return LinkNotShortcut;
     target[0] = '\0';
-    // Without a class object of this thread's apartment, each read makes its own.
-    if (!factory_ || GetCurrentThreadId() != thread_) {
-        ReadLinkTarget(owner, linkPath, target, nullptr, nullptr);
-    } else {
-        IShellLinkA* link = nullptr;
-        if (SUCCEEDED(factory_->CreateInstance(nullptr, IID_IShellLinkA, (void**)&link))) {
-            LoadAndRead(link, owner, linkPath, target, nullptr, nullptr);
-            link->Release();
-        }
-    }
-    if (target[0]) return LinkTargetRead;
-    return HasShortcutName(linkPath) ? LinkUnreadable : LinkNotShortcut;
+    // Without a class object of this thread's apartment, each read is a
+    // single read and keeps nothing.
+    if (!factory_ || GetCurrentThreadId() != thread_) return SingleRead(owner, linkPath, target, false);
+    LinkReadResult result = LoadLink(factory_, owner, linkPath, &last_);
+    if (result == LinkTargetRead) result = CheapTarget(last_, target);
+    return result;
 }
 
 LinkReadResult LinkTargetReader::ReadExact(HWND owner, const char* linkPath, char* target)
 {
-    return ReadExactLinkTarget(owner, linkPath, target);
+    bool kept = last_.Link && factory_ && GetCurrentThreadId() == thread_ && lstrcmpA(last_.Path, linkPath) == 0;
+    if (!kept) return ReadExactLinkTarget(owner, linkPath, target);
+    target[0] = '\0';
+    return ExactTarget(last_, target);
 }

@@ -2,13 +2,15 @@
 // putting a fresh shortcut into a place.
 #pragma once
 #include <windows.h>
+#include <shlobj.h>
 
 // The main program's shortcuts carry the target's folder as working folder;
 // the installer's carry none.
 enum WorkingFolderMode { WithWorkingFolder, WithoutWorkingFolder };
 
 // Every output given is 260 bytes and is emptied first; a file that cannot be
-// loaded or resolved as a shortcut leaves the target empty.
+// loaded or resolved as a shortcut, or fails the check of its structure,
+// leaves the target empty, and so does a text too long for 260 bytes.
 HRESULT ReadLinkTarget(HWND owner, const char* linkPath, char* target, char* arguments, char* workingFolder);
 HRESULT WriteLink(const char* target, const char* linkPath, const char* description,
                   WorkingFolderMode mode = WithWorkingFolder);
@@ -34,8 +36,24 @@ enum LinkReadResult {
 // character the code page cannot hold or does not fit in the 260-byte
 // `target` (such a target cannot be looked up by this program, and a 260-byte
 // ANSI read of it names another file). `target` is empty unless the result is
-// LinkTargetRead.
+// LinkTargetRead. The target is taken from the item ID list (the stored path
+// may hold a look-alike), from the path where there is no list; on Windows
+// 95, 98 and Me, whose names all lie in the code page, from the ANSI read.
 LinkReadResult ReadExactLinkTarget(HWND owner, const char* linkPath, char* target);
+
+// Any target that fits the 260-byte ANSI buffer has fewer wide characters than
+// this, so a wide text that fills it was cut and is never taken.
+const int WideTargetChars = 1024;
+
+// A shortcut loaded from its checked bytes: the shell link object, the file's
+// path, and the target of a shortcut that holds only a path relative to its
+// own folder, completed as the shell's own file load completes it.
+struct LoadedLink {
+    IShellLinkA* Link = nullptr;
+    char Path[MAX_PATH] = "";
+    WCHAR RelativeTarget[WideTargetChars] = {};
+    void Release();
+};
 
 // Reads the targets of the many files of one walk. The shell link class
 // object is fetched once (CoGetClassObject) and each file gets a fresh object
@@ -54,9 +72,12 @@ public:
     LinkReadResult Read(HWND owner, const char* linkPath, char* target);
     // The exact read of the same file, as ReadExactLinkTarget; only for the
     // few reads that decide something (a match, a target that looks missing).
+    // Right after a Read of the same path it reuses the object that Read
+    // loaded, which is kept until the next Read or the reader's end.
     LinkReadResult ReadExact(HWND owner, const char* linkPath, char* target);
 
 private:
     IClassFactory* factory_;
     DWORD thread_;
+    LoadedLink last_;
 };

@@ -11,7 +11,7 @@ struct SettingsCase {
     const char* Label;
     const char* FileText; // null: no settings file
     const char* Shown;    // in box 1015 (only a folder that exists is shown)
-    const char* Written;  // the value written back
+    const char* Written;  // the value written back; null: the file is left as it was
 };
 
 // ctest shows the case by its label.
@@ -25,7 +25,7 @@ const SettingsCase Cases[] = {
     {"NoFile", nullptr, "", ""},
     {"LineFeedsOnly", "[Pathwick Information]\n USER_FOLDER={R}\\saved\n", "{R}\\saved", "{R}\\saved"},
     {"NoFinalLineEnd", " USER_FOLDER={R}\\saved", "{R}\\saved", "{R}\\saved"},
-    {"KeyWithoutLeadingBlank", "[Pathwick Information]\r\nUSER_FOLDER={R}\\saved\r\n", "", ""},
+    {"KeyWithoutLeadingBlank", "[Pathwick Information]\r\nUSER_FOLDER={R}\\saved\r\n", "", nullptr},
     {"KeyInOtherCase", " user_folder={R}\\saved\r\n", "", ""},
     {"LaterLineWins", " USER_FOLDER={R}\\saved\r\n USER_FOLDER={R}\\later\r\n", "{R}\\later", "{R}\\later"},
     {"EmptyLaterLineChangesNothing", " USER_FOLDER={R}\\saved\r\n USER_FOLDER=\r\n", "{R}\\saved", "{R}\\saved"},
@@ -61,7 +61,8 @@ TEST_P(AppSettingsFile, ReadThenWrittenBack)
     }
     ASSERT_NO_FATAL_FAILURE(RunOnce());
     EXPECT_EQ(Shown, ReplaceAll(settings.Shown, "{R}", Tree.Root.Path()));
-    EXPECT_EQ(ReadBytes(Tree.Settings()), SettingsText(ReplaceAll(settings.Written, "{R}", Tree.Root.Path())));
+    std::string written = settings.Written ? SettingsText(settings.Written) : settings.FileText;
+    EXPECT_EQ(ReadBytes(Tree.Settings()), ReplaceAll(written, "{R}", Tree.Root.Path()));
 }
 
 INSTANTIATE_TEST_SUITE_P(App, AppSettingsFile, ::testing::ValuesIn(Cases), CaseLabel());

@@ -1,6 +1,6 @@
 // A target whose name code page 932 cannot hold (Café.exe): given on the
-// command line or chosen in the file chooser, it is refused with a message
-// and nothing is made for it.
+// command line, as the target of a shortcut given there, or chosen in the
+// file chooser, it is refused with a message and nothing is made for it.
 #include "test_support.h"
 
 using namespace testsupport;
@@ -32,6 +32,19 @@ TEST_F(AppUnheldNames, TargetOnTheCommandLineIsRefusedAndTheRunEnds)
     EXPECT_TRUE(Program.EndsWithExitZero());
     ExpectNothingMade();
     EXPECT_FALSE(FileExists(Tree.Settings())) << "the run ended before its window existed";
+}
+
+TEST_F(AppUnheldNames, ShortcutOnTheCommandLineWhoseTargetIsSuchANameIsRefused)
+{
+    ASSERT_TRUE(Cafe.Made());
+    std::string link = Tree.Root / "drop\\cafe.lnk";
+    ASSERT_TRUE(MakeFolders(Tree.Root / "drop"));
+    ASSERT_TRUE(MakeWideShortcut(link, Cafe.Path()));
+    ASSERT_TRUE(Program.Start(Tree.Program(), "\"" + link + "\""));
+    ASSERT_NO_FATAL_FAILURE(AnswerMessage(NameNotHeldText));
+    EXPECT_EQ(Program.WaitForLinkDialog(0), nullptr) << "the link dialog opened on a look-alike";
+    EXPECT_TRUE(Program.EndsWithExitZero());
+    ExpectNothingMade();
 }
 
 TEST_F(AppUnheldNames, FileChosenInTheChooserIsRefusedAndTheTargetStays)

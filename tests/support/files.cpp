@@ -187,6 +187,25 @@ bool MakeShortcut(const std::string& linkPath, const std::string& target, const 
     return SUCCEEDED(WriteLink(target.c_str(), linkPath.c_str(), description.c_str(), mode)) && FileExists(linkPath);
 }
 
+bool MakeWideShortcut(const std::string& linkPath, const std::wstring& target)
+{
+    HRESULT comStatus = CoInitialize(nullptr);
+    IShellLinkW* link = nullptr;
+    HRESULT status = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&link);
+    if (SUCCEEDED(status)) {
+        link->SetPath(target.c_str());
+        IPersistFile* file = nullptr;
+        status = link->QueryInterface(IID_IPersistFile, (void**)&file);
+        if (SUCCEEDED(status)) {
+            status = file->Save(Widen(linkPath).c_str(), TRUE);
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(comStatus)) CoUninitialize();
+    return SUCCEEDED(status) && FileExists(linkPath);
+}
+
 std::string ShortcutTarget(const std::string& linkPath)
 {
     char target[MAX_PATH] = "";

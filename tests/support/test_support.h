@@ -99,6 +99,8 @@ private:
 // Written through the shell link object, folders made first; false on failure.
 bool MakeShortcut(const std::string& linkPath, const std::string& target, const std::string& description = "",
                   WorkingFolderMode mode = WithWorkingFolder);
+// A shortcut to a target given as wide text (a name the code page may lack).
+bool MakeWideShortcut(const std::string& linkPath, const std::wstring& target);
 // The stored target, or "" when nothing can be read.
 std::string ShortcutTarget(const std::string& linkPath);
 // The stored description, or "<unread>".
