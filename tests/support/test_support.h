@@ -222,6 +222,18 @@ std::string UnixPathOf(const std::string& windowsPath);
 // Runs a shell command and waits for the file it touches at its end.
 bool RunShell(const std::string& command, const std::string& doneFile);
 
+// A folder that refuses new files and deletions, even to root, while the
+// object lives (the Linux immutable attribute; Wine answers access denied).
+class ImmutableFolder {
+public:
+    explicit ImmutableFolder(const std::string& folder);
+    ~ImmutableFolder() { RunShell("chattr -i '" + unix_ + "'", done_); }
+    bool Set;
+
+private:
+    std::string unix_, done_;
+};
+
 bool ScanThreadAliveIn(DWORD processId);
 
 // One run of a program, killed at the end if it is still there.
@@ -235,8 +247,12 @@ public:
     // (its mutex released), which it would otherwise take for itself running.
     bool Start(const std::string& program, const std::string& argumentText, bool alone = true);
     // For names the code page cannot hold; the current folder unless given.
+    // `limited`: with the linked limited token, as Windows starts an
+    // administrator's programs under User Account Control.
     bool StartWide(const std::wstring& commandLine, const std::wstring& folder = L"",
-                   SECURITY_ATTRIBUTES* processSecurity = nullptr);
+                   SECURITY_ATTRIBUTES* processSecurity = nullptr, bool limited = false);
+    // Takes over a run this object did not start.
+    bool Attach(DWORD processId);
     bool WaitForExit(DWORD limitMs, DWORD* exitCode);
     bool EndsWithExitZero(DWORD limitMs = StartLimitMs);
     bool Running() const;
