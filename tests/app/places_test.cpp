@@ -207,9 +207,8 @@ TEST_F(AppPlaces, RefusedAllUsersPlaceOffersToOpenAgainAsAdministrator)
     ASSERT_NE(Dialog = Program.WaitForLinkDialog(), nullptr);
     ExpectScanEnd(TickPlacesText(Name));
     PostClick(Dialog, 407);
-    ASSERT_NO_FATAL_FAILURE(AnswerMessage("デスクトップ (All User) のショートカットを作成・削除するには管理者の権限が必要です。"
-                                          "\n\nPathwick を管理者として開き直しますか？",
-                                          IDYES));
+    ASSERT_NO_FATAL_FAILURE(AnswerMessage("デスクトップ (All User) のショートカットを作成・削除するには管理者の権限が"
+                                          "必要です。\n\nPathwick を管理者として開き直しますか？", IDYES));
     Quillet second;
     bool guardLost = false;
     WaitUntil([&] {
@@ -220,39 +219,24 @@ TEST_F(AppPlaces, RefusedAllUsersPlaceOffersToOpenAgainAsAdministrator)
     }, StartLimitMs, "a new run's link dialog");
     EXPECT_FALSE(guardLost) << "a third start could have run beside them";
     EXPECT_TRUE(Program.EndsWithExitZero());
-    HWND dialog = second.WaitForLinkDialog();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(ItemText(dialog, 1000), Target);
-    PostClick(dialog, IDOK);
-    EXPECT_TRUE(second.EndsWithExitZero());
+    EXPECT_EQ(ItemText(second.WaitForLinkDialog(), 1000), Target);
 }
 
 // An elevated run (under Wine every run's own token is) is offered nothing:
 // the tick goes back and the status line says why.
 TEST_F(AppPlaces, RefusedPlacesSayWhyWithoutAnOffer)
 {
-    struct Row {
-        int Box;
-        const char* ValueName;
-        const char* Text;
-    } rows[] = {{407, "Common Desktop", "デスクトップ (All User) 内への作成は拒否されました（管理者の権限が必要です）"},
-                {410, "Common Programs", "プログラム (All User) 内への作成は拒否されました（管理者の権限が必要です）"},
-                {401, "Desktop", "デスクトップ 内への作成は拒否されました（アクセス権がありません）"}};
-    std::vector<std::unique_ptr<ImmutableFolder>> locks;
-    for (const Row& row : rows) {
-        locks.emplace_back(new ImmutableFolder(Tree.Folder(row.ValueName)));
-        ASSERT_TRUE(locks.back()->Set) << row.ValueName;
-    }
+    ImmutableFolder desktop(Tree.Folder("Common Desktop")), programs(Tree.Folder("Common Programs"));
+    ASSERT_TRUE(desktop.Set && programs.Set);
     ASSERT_TRUE(OpenIdle());
     ASSERT_TRUE(SetItemText(Dialog, 1005, "Tools")); // a group folder the place refuses too
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.Box);
-        ASSERT_TRUE(Click(Dialog, row.Box));
-        EXPECT_EQ(Program.WaitForDialog("Pathwick", 300), nullptr) << "nothing to offer";
-        EXPECT_FALSE(IsTicked(Dialog, row.Box));
-        EXPECT_EQ(ItemText(Dialog, 200), row.Text);
+    for (auto row : {std::make_pair(407, "デスクトップ (All User) 内への作成は拒否されました（管理者の権限が必要です）"),
+                     std::make_pair(410, "プログラム (All User) 内への作成は拒否されました（管理者の権限が必要です）")}) {
+        ASSERT_TRUE(Click(Dialog, row.first));
+        EXPECT_EQ(Program.WaitForDialog("Pathwick", 300), nullptr) << "nothing to offer for " << row.first;
+        EXPECT_FALSE(IsTicked(Dialog, row.first));
+        EXPECT_EQ(ItemText(Dialog, 200), row.second);
     }
-    CloseAndExpectExitZero();
 }
 
 TEST_F(AppPlaces, StopPressedWhileIdleDoesNotBlockAnUntick)

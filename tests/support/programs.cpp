@@ -53,16 +53,6 @@ bool RunShell(const std::string& command, const std::string& doneFile)
            WaitUntil([&] { return FileExists(doneFile); }, StartLimitMs);
 }
 
-// The file that tells the end of a chattr lies outside every place: places
-// nest, and one of them may be immutable already.
-ImmutableFolder::ImmutableFolder(const std::string& folder) : unix_(UnixPathOf(folder))
-{
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    done_ = Format("%schattr-%p.done", temp, (void*)this);
-    Set = RunShell("chattr +i '" + unix_ + "'", done_) && !WriteBytes(Join(folder, "probe"), "");
-}
-
 // ---- processes -------------------------------------------------------------
 
 bool InstanceRunning()
@@ -90,26 +80,25 @@ bool Quillet::StartWide(const std::wstring& commandLine, const std::wstring& fol
     std::wstring line = commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    // A null token is this process's own.
     HANDLE own = nullptr;
     TOKEN_LINKED_TOKEN linked = {};
     DWORD size = 0;
-    if (limited && (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own) ||
-                    !GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)))
+    if (limited && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own)) {
+        GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size);
+        CloseHandle(own);
+    }
+    if (!CreateProcessAsUserW(linked.LinkedToken, nullptr, &line[0], processSecurity, nullptr, FALSE, 0, nullptr,
+                              folder.empty() ? nullptr : folder.c_str(), &startup, &process_))
         return false;
-    if (own) CloseHandle(own);
-    BOOL started = CreateProcessAsUserW(linked.LinkedToken, nullptr, &line[0], processSecurity, nullptr, FALSE, 0,
-                                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &process_);
-    if (linked.LinkedToken) CloseHandle(linked.LinkedToken);
-    processId_ = started ? process_.dwProcessId : 0;
-    return started != FALSE;
+    processId_ = process_.dwProcessId;
+    return true;
 }
 
 bool Quillet::Attach(DWORD processId)
 {
-    Kill();
-    process_.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
-    processId_ = process_.hProcess ? processId : 0;
-    return process_.hProcess != nullptr;
+    processId_ = processId;
+    return (process_.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId)) != nullptr;
 }
 
 bool Quillet::EndsWithExitZero(DWORD limitMs)

@@ -222,16 +222,16 @@ std::string UnixPathOf(const std::string& windowsPath);
 // Runs a shell command and waits for the file it touches at its end.
 bool RunShell(const std::string& command, const std::string& doneFile);
 
-// A folder that refuses new files and deletions, even to root, while the
-// object lives (the Linux immutable attribute; Wine answers access denied).
-class ImmutableFolder {
-public:
-    explicit ImmutableFolder(const std::string& folder);
-    ~ImmutableFolder() { RunShell("chattr -i '" + unix_ + "'", done_); }
+// A folder that refuses new files even to root while the object lives (the
+// Linux immutable attribute; Wine answers access denied). The file that tells
+// the end of a chattr lies outside the places, since they nest.
+struct ImmutableFolder {
+    explicit ImmutableFolder(const std::string& folder)
+        : Unix(UnixPathOf(folder)), Done(Format("Z:\\tmp\\pathwick-chattr-%lu", GetCurrentProcessId())),
+          Set(RunShell("chattr +i '" + Unix + "'", Done) && !WriteBytes(Join(folder, "probe"), "")) {}
+    ~ImmutableFolder() { RunShell("chattr -i '" + Unix + "'", Done); }
+    std::string Unix, Done;
     bool Set;
-
-private:
-    std::string unix_, done_;
 };
 
 bool ScanThreadAliveIn(DWORD processId);
