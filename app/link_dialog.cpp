@@ -287,17 +287,22 @@ static void ShowGroupRefused(HWND dialog, const char* valueName, const char* gro
     SetDlgItemTextA(dialog, IDC_STATUS, text);
 }
 
+// What a status text calls the place: its display name, or the user folder
+// itself. False for a value name that names no place.
+static bool NamePlace(char* place, const char* valueName, const char* thirdArgument)
+{
+    if (valueName) return LocationDisplayName(place, MAX_PATH, valueName) != FALSE;
+    lstrcpynA(place, thirdArgument ? thirdArgument : "", MAX_PATH);
+    return true;
+}
+
 static void ComposeToggleMessage(char* text, bool created, bool ok, const char* valueName, const char* thirdArgument,
                                  const char* groupShown, const char* name)
 {
-    char display[100];
-    const char* place = thirdArgument ? thirdArgument : "";
-    if (valueName) {
-        if (!LocationDisplayName(display, sizeof display, valueName)) {
-            text[0] = '\0';
-            return;
-        }
-        place = display;
+    char place[MAX_PATH];
+    if (!NamePlace(place, valueName, thirdArgument)) {
+        text[0] = '\0';
+        return;
     }
     if (valueName && groupShown[0]) {
         const char* format = ok ? (created ? "%s %s グループに %s へのショートカットを作成しました"
@@ -318,14 +323,10 @@ static void ComposeToggleMessage(char* text, bool created, bool ok, const char* 
 static void ComposeRefusedMessage(char* text, bool created, bool allUsers, const char* valueName,
                                   const char* thirdArgument)
 {
-    char display[100];
-    const char* place = thirdArgument ? thirdArgument : "";
-    if (valueName) {
-        if (!LocationDisplayName(display, sizeof display, valueName)) {
-            text[0] = '\0';
-            return;
-        }
-        place = display;
+    char place[MAX_PATH];
+    if (!NamePlace(place, valueName, thirdArgument)) {
+        text[0] = '\0';
+        return;
     }
     const char* format = allUsers ? (created ? RefusedCreateAllUsersText : RefusedDeleteAllUsersText)
                                   : (created ? RefusedCreateText : RefusedDeleteText);
