@@ -12,8 +12,8 @@
 // old run closes its dialog as usual (its settings are written), waits for
 // the event, and only then lets go: the guard never vanishes, and the new run
 // reads the settings only after the old run has written them. The marker
-// must travel on the command line: an elevated run inherits no handles and
-// no environment from the run that asked for it.
+// must travel on the command line: an elevated run inherits no handles from
+// the run that asked for it.
 #include "elevation.h"
 #include "app_state.h"
 #include "path_helpers.h"
@@ -74,11 +74,14 @@ static void ClosePending()
 }
 
 // Owns the guard and opens the event before the new run can look for them.
+// An event left set by an earlier hand-over must not count for this one.
 static bool PrepareHandOver()
 {
     Pending.Guard = CreateMutexA(nullptr, FALSE, InstanceMutexName);
     Pending.HandOver = CreateEventA(nullptr, TRUE, FALSE, HandOverEventName);
-    if (Pending.Guard && Pending.HandOver && WaitForSingleObject(Pending.Guard, 0) == WAIT_OBJECT_0) return true;
+    if (Pending.Guard && Pending.HandOver && ResetEvent(Pending.HandOver) &&
+        WaitForSingleObject(Pending.Guard, 0) == WAIT_OBJECT_0)
+        return true;
     ClosePending();
     return false;
 }
