@@ -229,7 +229,7 @@ struct ImmutableFolder {
     explicit ImmutableFolder(const std::string& folder)
         : Unix(UnixPathOf(folder)), Done(Format("Z:\\tmp\\pathwick-chattr-%lu", GetCurrentProcessId())),
           Set(RunShell("chattr +i '" + Unix + "'", Done) && !WriteBytes(Join(folder, "probe"), "")) {}
-    ~ImmutableFolder() { RunShell("chattr -i '" + Unix + "'", Done); }
+    ~ImmutableFolder() { RunShell("chattr -i '" + Unix + "'", Done) && DeleteFileA(Done.c_str()); }
     std::string Unix, Done;
     bool Set;
 };
