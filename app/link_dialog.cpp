@@ -5,6 +5,7 @@
 #include "link_dialog.h"
 #include "about_box.h"
 #include "app_state.h"
+#include "elevation.h"
 #include "foreground.h"
 #include "link_removal.h"
 #include "link_search.h"
@@ -20,6 +21,12 @@
 
 const COLORREF StatusColour = RGB(0x40, 0x70, 0xE0);
 const char TickPlacesText[] = "%s へのショートカットを作成したい項目にチェックしてください";
+// The system refused access; the all-users places need an administrator.
+// The status line shows one line only, so these say the reason early.
+const char RefusedCreateText[] = "%s 内への作成は拒否されました（アクセス権がありません）";
+const char RefusedDeleteText[] = "%s 内からの削除は拒否されました（アクセス権がありません）";
+const char RefusedCreateAllUsersText[] = "%s 内への作成は拒否されました（管理者の権限が必要です）";
+const char RefusedDeleteAllUsersText[] = "%s 内からの削除は拒否されました（管理者の権限が必要です）";
 
 struct PlaceRow {
     int BoxId;
@@ -294,17 +301,22 @@ static void ShowGroupRefused(HWND dialog, const char* valueName, const char* gro
     SetDlgItemTextA(dialog, IDC_STATUS, text);
 }
 
+// What a status text calls the place: its display name, or the user folder
+// itself. False for a value name that names no place.
+static bool NamePlace(char* place, const char* valueName, const char* thirdArgument)
+{
+    if (valueName) return LocationDisplayName(place, MAX_PATH, valueName) != FALSE;
+    lstrcpynA(place, thirdArgument ? thirdArgument : "", MAX_PATH);
+    return true;
+}
+
 static void ComposeToggleMessage(char* text, bool created, bool ok, const char* valueName, const char* thirdArgument,
                                  const char* groupShown, const char* name)
 {
-    char display[100];
-    const char* place = thirdArgument ? thirdArgument : "";
-    if (valueName) {
-        if (!LocationDisplayName(display, sizeof display, valueName)) {
-            text[0] = '\0';
-            return;
-        }
-        place = display;
+    char place[MAX_PATH];
+    if (!NamePlace(place, valueName, thirdArgument)) {
+        text[0] = '\0';
+        return;
     }
     if (valueName && groupShown[0]) {
         const char* format = ok ? (created ? "%s %s グループに %s へのショートカットを作成しました"
@@ -321,6 +333,20 @@ static void ComposeToggleMessage(char* text, bool created, bool ok, const char* 
     }
 }
 
+// A create or delete the system refused, in the place (or user folder).
+static void ComposeRefusedMessage(char* text, bool created, bool allUsers, const char* valueName,
+                                  const char* thirdArgument)
+{
+    char place[MAX_PATH];
+    if (!NamePlace(place, valueName, thirdArgument)) {
+        text[0] = '\0';
+        return;
+    }
+    const char* format = allUsers ? (created ? RefusedCreateAllUsersText : RefusedDeleteAllUsersText)
+                                  : (created ? RefusedCreateText : RefusedDeleteText);
+    wsprintfA(text, format, place);
+}
+
 void ToggleLocation(HWND dialog, int boxId, const char* valueName, const char* thirdArgument, const char* target,
                     const char* linkName, const char* description)
 {
@@ -332,6 +358,7 @@ void ToggleLocation(HWND dialog, int boxId, const char* valueName, const char* t
 
     bool wasTicked = SendDlgItemMessageA(dialog, boxId, BM_GETCHECK, 0, 0) != BST_UNCHECKED;
     BOOL ok;
+    SetLastError(ERROR_SUCCESS); // a failure below leaves its own error
     if (wasTicked) {
         SendDlgItemMessageA(dialog, boxId, BM_SETCHECK, BST_UNCHECKED, 0);
         // A stop pressed earlier must not make this search end before it
@@ -344,11 +371,24 @@ void ToggleLocation(HWND dialog, int boxId, const char* valueName, const char* t
     }
     // A failure must not look like success: the tick goes back and the
     // status line says what did not happen.
+    bool refused = !ok && GetLastError() == ERROR_ACCESS_DENIED;
     if (!ok) SendDlgItemMessageA(dialog, boxId, BM_SETCHECK, wasTicked ? BST_CHECKED : BST_UNCHECKED, 0);
 
+    // Only an administrator's limited run can change the all-users places by
+    // elevating; for any other run elevating would not help, or would mean
+    // another account with a Desktop and Start Menu of its own.
+    bool allUsers = IsAllUsersPlace(valueName);
+    bool offer = refused && allUsers && HasLimitedAdminToken();
     char text[1024];
-    ComposeToggleMessage(text, !wasTicked, ok != FALSE, valueName, thirdArgument, groupShown, name);
+    if (refused && !offer)
+        ComposeRefusedMessage(text, !wasTicked, allUsers, valueName, thirdArgument);
+    else
+        ComposeToggleMessage(text, !wasTicked, ok != FALSE, valueName, thirdArgument, groupShown, name);
     if (text[0]) SetDlgItemTextA(dialog, IDC_STATUS, text);
+
+    char display[100];
+    if (offer && LocationDisplayName(display, sizeof display, valueName) && OfferRestartAsAdmin(dialog, display, target))
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0); // closed as by its button, so the settings are written
 }
 
 static void OnPlaceClicked(HWND dialog, const PlaceRow& place)

@@ -2,6 +2,7 @@
 // Every failure at start is silent and every exit code is 0.
 #include "startup.h"
 #include "app_state.h"
+#include "elevation.h"
 #include "picker_window.h"
 #include "path_helpers.h"
 #include "unheld_names.h"
@@ -133,7 +134,11 @@ static int RunMessageLoop()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argumentText, int showCommand)
 {
-    HANDLE mutex = AcquireInstanceMutex("Mutex_Pathwick");
+    // A run started by the offer to open again as administrator shares the
+    // guard with the run that started it, instead of ending at the sight of it.
+    const char* target = argumentText;
+    bool handOver = TakeHandOverMarker(argumentText, &target);
+    HANDLE mutex = handOver ? JoinInstanceMutex() : AcquireInstanceMutex(InstanceMutexName);
     if (!mutex) return 0;
 
     GetModuleFileNameA(instance, AppState.ModulePath, MAX_PATH);
@@ -143,8 +148,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argumentText, int showCo
         return 0;
     }
 
-    if (argumentText && *argumentText) {
-        lstrcpynA(AppState.TargetPath, argumentText, MAX_PATH);
+    if (target && *target) {
+        lstrcpynA(AppState.TargetPath, target, MAX_PATH);
         StripEnclosingQuotes(AppState.TargetPath);
     }
     ReadStartKeys();
@@ -171,6 +176,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argumentText, int showCo
     }
     int exitCode = RunMessageLoop();
     UnloadLayeredSupport();
+    FinishHandOver();
     CloseHandle(mutex);
     return exitCode;
 }

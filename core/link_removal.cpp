@@ -67,9 +67,13 @@ BOOL DeleteLinkFrom(HWND owner, const char* target, const char* valueName, const
 {
     if (valueName && !SubPathStaysInPlace(valueName, subPathOrFolder)) return FALSE;
     char found[MAX_PATH];
-    if (!FindLinkInLocation(owner, found, target, valueName, subPathOrFolder, 0)) return FALSE;
-    if (!IsExistingFile(found)) return FALSE;
+    // The caller reads the last error to tell a refusal from a shortcut not found.
+    if (!FindLinkInLocation(owner, found, target, valueName, subPathOrFolder, 0) || !IsExistingFile(found)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
     BOOL deleted = DeleteFileA(found);
+    if (!deleted) return FALSE; // with the error of the refusal: no group was emptied
     if (!valueName) return deleted; // the user folder: no folder is ever removed
 
     char* backslash = FindLastChar(found, '\\');

@@ -87,13 +87,16 @@ BOOL CreateFolderChain(const char* path)
         *backslash = '\0';
     }
     // ...then create one level at a time, restoring each separator that was cut.
+    DWORD error = ERROR_PATH_NOT_FOUND;
     if (IsExistingFolder(work)) {
         for (int length = lstrlenA(work); length < fullLength; length = lstrlenA(work)) {
             work[length] = '\\';
-            if (!CreateDirectoryA(work, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) break;
+            if (!CreateDirectoryA(work, nullptr) && (error = GetLastError()) != ERROR_ALREADY_EXISTS) break;
         }
     }
-    return IsExistingFolder(path);
+    if (IsExistingFolder(path)) return TRUE;
+    SetLastError(error); // a refusal stays one for the caller
+    return FALSE;
 }
 
 static BOOL EnsureFolder(const char* folder)

@@ -371,6 +371,9 @@ static HRESULT WriteLinkRetrying(const char* target, const char* linkPath, const
         Sleep(ConflictPause);
         status = WriteLink(target, linkPath, description, mode);
     }
+    // The shell link object may clean up after a failed save, and that
+    // overwrites the system's error: the caller reads the refusal from here.
+    if (HRESULT_FACILITY(status) == FACILITY_WIN32) SetLastError(HRESULT_CODE(status));
     return status;
 }
 
@@ -398,6 +401,15 @@ static BOOL ReplaceRetrying(const char* from, const char* to)
     }
 }
 
+// Removes a temporary file the save left; the caller reads the error of the
+// failure before it (a refused folder, say), not that of this clean-up.
+static void DeleteTemporary(const char* temporary)
+{
+    DWORD error = GetLastError();
+    DeleteFileA(temporary);
+    SetLastError(error);
+}
+
 // Saves the shortcut beside its final name and moves it into place only after
 // the save succeeded, so a failed save never costs the user the old shortcut.
 static BOOL SaveThenReplace(const char* target, const char* linkPath, const char* description, WorkingFolderMode mode)
@@ -414,11 +426,11 @@ static BOOL SaveThenReplace(const char* target, const char* linkPath, const char
         return SUCCEEDED(WriteLinkRetrying(target, linkPath, description, mode));
     }
     if (FAILED(WriteLinkRetrying(target, temporary, description, mode))) {
-        DeleteFileA(temporary);
+        DeleteTemporary(temporary);
         return FALSE;
     }
     if (ReplaceRetrying(temporary, linkPath)) return TRUE;
-    DeleteFileA(temporary);
+    DeleteTemporary(temporary);
     return FALSE;
 }
 

@@ -196,6 +196,49 @@ TEST_F(AppPlaces, FailuresPutTheTickBackAndSaySo)
     CloseAndExpectExitZero();
 }
 
+// An administrator's limited run refused by an all-users place offers to open
+// again as administrator. Yes starts a new run on the same target and ends
+// this one; the single-instance guard stays taken all the while.
+TEST_F(AppPlaces, RefusedAllUsersPlaceOffersToOpenAgainAsAdministrator)
+{
+    ImmutableFolder locked(Tree.Folder("Common Desktop"));
+    ASSERT_TRUE(locked.Set);
+    ASSERT_TRUE(Program.StartWide(Widen("\"" + Tree.Program() + "\" \"" + Target + "\""), Widen(Tree.Bin), nullptr, true));
+    ASSERT_NE(Dialog = Program.WaitForLinkDialog(), nullptr);
+    ExpectScanEnd(TickPlacesText(Name));
+    PostClick(Dialog, 407);
+    ASSERT_NO_FATAL_FAILURE(AnswerMessage("デスクトップ (All User) のショートカットを作成・削除するには管理者の権限が"
+                                          "必要です。\n\nPathwick を管理者として開き直しますか？", IDYES));
+    Quillet second;
+    bool guardLost = false;
+    WaitUntil([&] {
+        guardLost = guardLost || !InstanceRunning();
+        DWORD id = 0;
+        GetWindowThreadProcessId(FindWindowA("#32770", " Pathwick Ver 1.50"), &id);
+        return id && id != Program.ProcessId() && second.Attach(id);
+    }, StartLimitMs, "a new run's link dialog");
+    EXPECT_FALSE(guardLost) << "a third start could have run beside them";
+    EXPECT_TRUE(Program.EndsWithExitZero());
+    EXPECT_EQ(ItemText(second.WaitForLinkDialog(), 1000), Target);
+}
+
+// An elevated run (under Wine every run's own token is) is offered nothing:
+// the tick goes back and the status line says why.
+TEST_F(AppPlaces, RefusedPlacesSayWhyWithoutAnOffer)
+{
+    ImmutableFolder desktop(Tree.Folder("Common Desktop")), programs(Tree.Folder("Common Programs"));
+    ASSERT_TRUE(desktop.Set && programs.Set);
+    ASSERT_TRUE(OpenIdle());
+    ASSERT_TRUE(SetItemText(Dialog, 1005, "Tools")); // a group folder the place refuses too
+    for (auto row : {std::make_pair(407, "デスクトップ (All User) 内への作成は拒否されました（管理者の権限が必要です）"),
+                     std::make_pair(410, "プログラム (All User) 内への作成は拒否されました（管理者の権限が必要です）")}) {
+        ASSERT_TRUE(Click(Dialog, row.first));
+        EXPECT_EQ(Program.WaitForDialog("Pathwick", 300), nullptr) << "nothing to offer for " << row.first;
+        EXPECT_FALSE(IsTicked(Dialog, row.first));
+        EXPECT_EQ(ItemText(Dialog, 200), row.second);
+    }
+}
+
 TEST_F(AppPlaces, StopPressedWhileIdleDoesNotBlockAnUntick)
 {
     ASSERT_TRUE(MakeShortcut(LinkIn("Desktop"), Target));

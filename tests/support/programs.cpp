@@ -74,17 +74,31 @@ bool Quillet::Start(const std::string& program, const std::string& argumentText,
 }
 
 bool Quillet::StartWide(const std::wstring& commandLine, const std::wstring& folder,
-                        SECURITY_ATTRIBUTES* processSecurity)
+                        SECURITY_ATTRIBUTES* processSecurity, bool limited)
 {
     Kill();
     std::wstring line = commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, &line[0], processSecurity, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &process_))
+    // A null token is this process's own.
+    HANDLE own = nullptr;
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD size = 0;
+    if (limited && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own)) {
+        GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size);
+        CloseHandle(own);
+    }
+    if (!CreateProcessAsUserW(linked.LinkedToken, nullptr, &line[0], processSecurity, nullptr, FALSE, 0, nullptr,
+                              folder.empty() ? nullptr : folder.c_str(), &startup, &process_))
         return false;
     processId_ = process_.dwProcessId;
     return true;
+}
+
+bool Quillet::Attach(DWORD processId)
+{
+    processId_ = processId;
+    return (process_.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId)) != nullptr;
 }
 
 bool Quillet::EndsWithExitZero(DWORD limitMs)

@@ -224,6 +224,18 @@ std::string UnixPathOf(const std::string& windowsPath);
 // Runs a shell command and waits for the file it touches at its end.
 bool RunShell(const std::string& command, const std::string& doneFile);
 
+// A folder that refuses new files even to root while the object lives (the
+// Linux immutable attribute; Wine answers access denied). The file that tells
+// the end of a chattr lies outside the places, since they nest.
+struct ImmutableFolder {
+    explicit ImmutableFolder(const std::string& folder)
+        : Unix(UnixPathOf(folder)), Done(Format("Z:\\tmp\\pathwick-chattr-%lu", GetCurrentProcessId())),
+          Set(RunShell("chattr +i '" + Unix + "'", Done) && !WriteBytes(Join(folder, "probe"), "")) {}
+    ~ImmutableFolder() { RunShell("chattr -i '" + Unix + "'", Done) && DeleteFileA(Done.c_str()); }
+    std::string Unix, Done;
+    bool Set;
+};
+
 bool ScanThreadAliveIn(DWORD processId);
 
 // One run of a program, killed at the end if it is still there.
@@ -237,8 +249,12 @@ public:
     // (its mutex released), which it would otherwise take for itself running.
     bool Start(const std::string& program, const std::string& argumentText, bool alone = true);
     // For names the code page cannot hold; the current folder unless given.
+    // `limited`: with the linked limited token, as Windows starts an
+    // administrator's programs under User Account Control.
     bool StartWide(const std::wstring& commandLine, const std::wstring& folder = L"",
-                   SECURITY_ATTRIBUTES* processSecurity = nullptr);
+                   SECURITY_ATTRIBUTES* processSecurity = nullptr, bool limited = false);
+    // Takes over a run this object did not start.
+    bool Attach(DWORD processId);
     bool WaitForExit(DWORD limitMs, DWORD* exitCode);
     bool EndsWithExitZero(DWORD limitMs = StartLimitMs);
     bool Running() const;
