@@ -119,8 +119,6 @@ void ResetSweepState()
 {
     SweepState.DeadLinkMode = SweepState.BrokenCount = SweepState.DeletedCount = SweepState.SkippedCount = 0;
     SweepState.DeleteAll = SweepState.KeepAll = SweepState.StopRequested = 0;
-    SweepState.Depth = 0;
-    SweepState.SearchRoot[0] = SweepState.FirstGroupFolder[0] = '\0';
 }
 
 } // namespace testsupport
