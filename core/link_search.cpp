@@ -29,7 +29,8 @@ struct FolderIdentity {
     const FolderIdentity* Parent;
 };
 
-// Links and junctions are never entered, so only a link the file system hides (as a share may serve one) can lead back up.
+// Links and junctions are never entered, so only a link the file system hides
+// (as a share may serve one) can lead back up.
 // Program groups seldom nest this deep; only below it is each folder's
 // identity read, which costs several plain file reads.
 const LONG UnguardedDepth = 4;

@@ -101,7 +101,10 @@ public:
     {
         HMODULE kernel = GetModuleHandleA("kernel32.dll");
         setThreadMode_ = kernel ? (SetThreadModeFn)(void*)GetProcAddress(kernel, "SetThreadErrorMode") : nullptr;
-        if (setThreadMode_ && setThreadMode_(SEM_FAILCRITICALERRORS, &old_)) return;
+        if (setThreadMode_ && setThreadMode_(SEM_FAILCRITICALERRORS, &old_)) {
+            setThreadMode_(old_ | SEM_FAILCRITICALERRORS, nullptr);
+            return;
+        }
         setThreadMode_ = nullptr;
         old_ = SetErrorMode(SEM_FAILCRITICALERRORS);
         SetErrorMode(old_ | SEM_FAILCRITICALERRORS);
