@@ -14,7 +14,7 @@ BOOL RemoveEmptyFolderTree(const char* folder)
     char pattern[MAX_PATH];
     if (ComposePath(pattern, sizeof pattern, folder, "\\*.*")) {
         WIN32_FIND_DATAA entry;
-        HANDLE find = FindFirstFileA(pattern, &entry);
+        HANDLE find = FindFirstEntry(pattern, &entry);
         if (find != INVALID_HANDLE_VALUE) {
             do {
                 if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -32,7 +32,7 @@ BOOL RemoveEmptyFolderTree(const char* folder)
                 else
                     holdsFile = true; // a name too long to handle: leave the folder alone
                 break;
-            } while (FindNextFileA(find, &entry));
+            } while (FindNextEntry(find, &entry));
             FindClose(find);
         }
     }

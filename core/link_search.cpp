@@ -342,7 +342,7 @@ static bool SearchGroupsIn(Walk& walk, char* foundLinkPath, const char* folder, 
     char pattern[MAX_PATH];
     if (!ComposePath(pattern, sizeof pattern, folder, "\\*.*")) return false;
     WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(pattern, &entry);
+    HANDLE find = FindFirstEntry(pattern, &entry);
     if (find == INVALID_HANDLE_VALUE) return false;
 
     bool found = false;
@@ -367,7 +367,7 @@ static bool SearchGroupsIn(Walk& walk, char* foundLinkPath, const char* folder, 
             found = true;
             if (!SweepState.DeadLinkMode) break;
         }
-    } while (FindNextFileA(find, &entry));
+    } while (FindNextEntry(find, &entry));
     FindClose(find);
     return found;
 }

@@ -4,7 +4,7 @@
 #include "path_helpers.h"
 
 // Tags Microsoft gives carry the top bit; a link's also the name-surrogate
-// bit. Wine leaves dwReserved0 as it was, so what it holds there is no tag.
+// bit.
 const DWORD MicrosoftTagBit = 0x80000000;
 const DWORD NameSurrogateTagBit = 0x20000000;
 
@@ -13,6 +13,18 @@ bool IsLinkEntry(const WIN32_FIND_DATAA& entry)
     if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
     DWORD tag = entry.dwReserved0; // the reparse tag, for a reparse point
     return !(tag & MicrosoftTagBit) || (tag & NameSurrogateTagBit);
+}
+
+HANDLE FindFirstEntry(const char* pattern, WIN32_FIND_DATAA* entry)
+{
+    entry->dwReserved0 = 0;
+    return FindFirstFileA(pattern, entry);
+}
+
+BOOL FindNextEntry(HANDLE find, WIN32_FIND_DATAA* entry)
+{
+    entry->dwReserved0 = 0;
+    return FindNextFileA(find, entry);
 }
 
 // What the entries on a path's way are, looked at one folder at a time.
@@ -30,7 +42,7 @@ static WayState LookAlongWay(char* path, int from, int* missingEnd)
         if ((ch == '\\' || ch == '\0') && i > from) {
             path[i] = '\0';
             WIN32_FIND_DATAA entry;
-            HANDLE find = FindFirstFileA(path, &entry);
+            HANDLE find = FindFirstEntry(path, &entry);
             DWORD error = GetLastError();
             path[i] = ch;
             if (find == INVALID_HANDLE_VALUE) {

@@ -25,6 +25,10 @@ TargetState CheckTargetPath(const char* target);
 // under Wine). Cloud-file and deduplicated folders are reparse points too but
 // hold their own files: they are no links.
 bool IsLinkEntry(const WIN32_FIND_DATAA& entry);
+// FindFirstFileA and FindNextFileA for listings whose links matter: Wine never
+// writes the tag, so it is cleared before each call and then reads as none.
+HANDLE FindFirstEntry(const char* pattern, WIN32_FIND_DATAA* entry);
+BOOL FindNextEntry(HANDLE find, WIN32_FIND_DATAA* entry);
 // Whether an existing folder or file on the way of `path`, among those whose
 // path is longer than `from` bytes, is a link (the path itself included), or
 // cannot be looked at.

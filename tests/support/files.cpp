@@ -117,9 +117,8 @@ static bool DefineDrive(char letter, ULONG type, const std::string& unixFolder)
 // the end of the alphabet, away from OnMissingDrive's.
 static char LastFreeLetter()
 {
-    char letter = 'X';
-    while (letter > 'D' && (GetLogicalDrives() & (1u << (letter - 'A')))) --letter;
-    return letter;
+    for (char letter = 'X';; --letter)
+        if (letter == 'D' || !(GetLogicalDrives() & (1u << (letter - 'A')))) return letter;
 }
 
 TypedDrive::TypedDrive(const std::string& folder, UINT type) : letter_(LastFreeLetter())
