@@ -159,7 +159,7 @@ static TargetState CheckTarget(Walk& walk, const char* linkPath, const char* tar
     if (state != TargetBroken) return state;
     char exact[MAX_PATH];
     if (walk.Reader->ReadExact(walk.Owner, linkPath, exact) != LinkTargetRead) return TargetUncheckable;
-    return CheckTargetPath(exact);
+    return lstrcmpA(exact, target) == 0 ? TargetBroken : CheckTargetPath(exact);
 }
 
 // Moves the shortcut to the Recycle Bin, so that the user can take it back.
