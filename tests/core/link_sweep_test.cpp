@@ -167,7 +167,6 @@ TEST_F(SweepTest, DeletionThatFailsIsNotCounted)
         EXPECT_EQ(askFirst ? 1u : 0u, responder.Paths.size());
         EXPECT_EQ(1, SweepState.BrokenCount);
         EXPECT_EQ(0, SweepState.DeletedCount) << "the shortcut is still there";
-        EXPECT_EQ(1, responder.ShellQuestions);
         EXPECT_TRUE(Exists(link));
         CloseHandle(held);
         DeleteFileA(link.c_str());

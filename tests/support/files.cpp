@@ -101,8 +101,8 @@ struct WineUnixDrive { ULONG size, type, fsType, serial; ULONGLONG unixDevice; W
 static bool DefineDrive(char letter, ULONG type, const std::string& unixFolder)
 {
     struct { WineUnixDrive drive; char folder[MAX_PATH]; } request = {};
-    request.drive = {sizeof(WineUnixDrive) + (ULONG)unixFolder.size() + 1, type, 0, 0, 0, (WCHAR)(letter | 0x20),
-                     (USHORT)(unixFolder.empty() ? 0 : sizeof(WineUnixDrive))};
+    request.drive = {(ULONG)(sizeof(WineUnixDrive) + unixFolder.size() + 1), type, 0, 0, 0, (WCHAR)(letter | 0x20),
+                     (USHORT)(unixFolder.empty() ? 0 : sizeof(WineUnixDrive)), {0, 0}};
     lstrcpynA(request.folder, unixFolder.c_str(), MAX_PATH);
     HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);

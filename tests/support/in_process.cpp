@@ -98,7 +98,6 @@ DWORD WarnDialogResponder::Respond()
         auto asked = [&] { return (dialog = FindWarnDialog()) || (shell = FindWarnDialog("ファイルの削除の確認")); };
         if (!WaitUntil([&] { return stop_ || asked(); }, INFINITE) || (!dialog && !shell)) break;
         if (shell) { // Wine asks before it deletes for good what the trash cannot take: No
-            ++ShellQuestions;
             PostMessageA(shell, WM_COMMAND, IDNO, 0);
             WaitGone(shell);
             continue;

@@ -410,7 +410,6 @@ public:
     ~WarnDialogResponder();
     std::vector<std::string> Paths;    // edit 1000 of every dialog seen
     std::vector<std::string> Problems; // texts that were wrong, dialogs not scripted
-    int ShellQuestions = 0;            // the shell's "delete for good?", answered No
 
 private:
     static DWORD WINAPI Run(void* self);
