@@ -115,14 +115,9 @@ static bool DefineDrive(char letter, ULONG type, const std::string& unixFolder)
 // Wine's device types are GetDriveType's numbers for these. A letter once
 // defined stays among the logical drives of the session, so these come from
 // the end of the alphabet, away from OnMissingDrive's.
-static char LastFreeLetter()
+TypedDrive::TypedDrive(const std::string& folder, UINT type) : letter_('X')
 {
-    for (char letter = 'X';; --letter)
-        if (letter == 'D' || !(GetLogicalDrives() & (1u << (letter - 'A')))) return letter;
-}
-
-TypedDrive::TypedDrive(const std::string& folder, UINT type) : letter_(LastFreeLetter())
-{
+    while (letter_ > 'D' && (GetLogicalDrives() & (1u << (letter_ - 'A')))) --letter_;
     EXPECT_TRUE(DefineDrive(letter_, type, UnixPathOf(folder)) && GetDriveTypeA(Path("").c_str()) == type) << letter_;
 }
 

@@ -98,8 +98,7 @@ DWORD WarnDialogResponder::Respond()
         auto asked = [&] { return (dialog = FindWarnDialog()) || (shell = FindWarnDialog("ファイルの削除の確認")); };
         if (!WaitUntil([&] { return stop_ || asked(); }, INFINITE) || (!dialog && !shell)) break;
         if (shell) { // Wine asks before it deletes for good what the trash cannot take: No
-            PostMessageA(shell, WM_COMMAND, IDNO, 0);
-            WaitGone(shell);
+            if (PostMessageA(shell, WM_COMMAND, IDNO, 0)) WaitGone(shell);
             continue;
         }
         Paths.push_back(ItemText(dialog, 1000));

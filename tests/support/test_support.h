@@ -63,7 +63,7 @@ struct TypedDrive {
     TypedDrive(const std::string& folder, UINT driveType);
     ~TypedDrive();
     std::string Path(const std::string& rest) const { return std::string(1, letter_) + ":\\" + rest; }
-    const char letter_;
+    char letter_;
 };
 
 inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
