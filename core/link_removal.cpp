@@ -1,17 +1,20 @@
 // Deleting a shortcut found by the search, then pruning its emptied group
-// folder. The place's own root folder is never removed.
+// folder. The place's own root folder is never removed, and a folder link is
+// never entered or removed: what lies behind it is not the place's.
 #include "link_removal.h"
 #include "link_search.h"
 #include "path_helpers.h"
 #include "shell_folders.h"
+#include "target_check.h"
 
 BOOL RemoveEmptyFolderTree(const char* folder)
 {
+    if (HasLinkOnWay(folder, lstrlenA(folder) - 1)) return FALSE;
     bool holdsFile = false;
     char pattern[MAX_PATH];
     if (ComposePath(pattern, sizeof pattern, folder, "\\*.*")) {
         WIN32_FIND_DATAA entry;
-        HANDLE find = FindFirstFileA(pattern, &entry);
+        HANDLE find = FindFirstEntry(pattern, &entry);
         if (find != INVALID_HANDLE_VALUE) {
             do {
                 if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -19,13 +22,17 @@ BOOL RemoveEmptyFolderTree(const char* folder)
                     break;
                 }
                 if (entry.cFileName[0] == '.') continue;
+                if (IsLinkEntry(entry)) {
+                    holdsFile = true; // a link is left, and so is the folder that holds it
+                    break;
+                }
                 char inner[MAX_PATH];
                 if (ComposePath(inner, sizeof inner, folder, "\\", entry.cFileName))
                     RemoveEmptyFolderTree(inner);
                 else
                     holdsFile = true; // a name too long to handle: leave the folder alone
                 break;
-            } while (FindNextFileA(find, &entry));
+            } while (FindNextEntry(find, &entry));
             FindClose(find);
         }
     }
@@ -83,7 +90,8 @@ BOOL DeleteLinkFrom(HWND owner, const char* target, const char* valueName, const
     // Only a group folder strictly inside the place is pruned, never the
     // place's own folder or one above it, however the group was written.
     char root[MAX_PATH];
-    if (ReadPlaceRoot(root, valueName) && IsBelowFolder(found, root) && !HoldsAPlace(found))
+    if (ReadPlaceRoot(root, valueName) && IsBelowFolder(found, root) && !HoldsAPlace(found) &&
+        !HasLinkOnWay(found, lstrlenA(root)))
         RemoveEmptyFolderTree(found);
     return deleted;
 }

@@ -2,15 +2,18 @@
 // program groups below, depth first. In dead-link mode every shortcut met is
 // also tested for a missing target and offered for deletion in WARN_DIALOG.
 //
-// Each level keeps its buffers on the stack. Entries whose path would not fit
-// in 260 bytes are skipped. A folder that is a link or junction is not a
-// program group and is never entered, so the walk stays inside the place; a
-// deep folder that is one of its own ancestors (reached through a link the
-// file system does not show as one) is not entered again, so every walk ends.
+// Each level keeps its buffers on the stack; what the whole walk shares lives
+// in one Walk record passed down. Entries whose path would not fit in 260
+// bytes are skipped. A folder that is a link, junction or mount point is not a
+// program group and is never entered, so the walk stays inside the place (a
+// cloud-file or deduplicated folder is entered); a deep folder that is one of
+// its own ancestors (reached through a link the file system does not show as
+// one) is not entered again, so every walk ends.
 #include "link_search.h"
 #include "path_helpers.h"
 #include "shell_folders.h"
 #include "shortcut_files.h"
+#include "target_check.h"
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -26,8 +29,8 @@ struct FolderIdentity {
     const FolderIdentity* Parent;
 };
 
-// Links and junctions show as reparse points and are never entered, so only
-// a link the file system hides (as a share may serve one) can lead back up.
+// Links and junctions are never entered, so only a link the file system hides
+// (as a share may serve one) can lead back up.
 // Program groups seldom nest this deep; only below it is each folder's
 // identity read, which costs several plain file reads.
 const LONG UnguardedDepth = 4;
@@ -59,6 +62,38 @@ static bool IsAncestor(const FolderIdentity* identity, const FolderIdentity* cha
             return true;
     return false;
 }
+
+// The group text in the status control. Each change from the scan thread is a
+// send that waits for the dialog's thread, and over many small groups the
+// names would pass faster than anyone can read them. A new text is shown at
+// once when the one before has stood for StatusInterval; otherwise it is held
+// until it has (looked at after every file), until a confirmation is shown,
+// or until the walk ends, so the control always ends on the last group.
+const DWORD StatusInterval = 100; // ms
+struct GroupStatus {
+    bool Shown; // something was shown in this walk
+    bool Held;
+    DWORD ShownAt;
+    char Text[MAX_PATH + 32];
+};
+
+// One outermost search: what its levels share. Made by SearchFolderForLink
+// on the stack of the thread that walks.
+struct Walk {
+    HWND Owner;
+    const char* Target; // empty or absent: nothing is looked for
+    int StatusControl;
+    LinkTargetReader* Reader;
+    LONG Depth;
+    char SearchRoot[MAX_PATH];
+    char FirstGroupFolder[MAX_PATH]; // where the target was first found
+    // The four places that lie inside other places. Looked up once per walk
+    // (they cannot change during one) rather than at every group: under a
+    // large program menu the lookups would cost as much as reading the files.
+    bool SpecialFoldersKnown;
+    char SpecialFolders[4][MAX_PATH];
+    GroupStatus Status;
+};
 
 static bool ShiftIsDown()
 {
@@ -93,70 +128,46 @@ static bool HasWildcard(const char* text)
     return false;
 }
 
-// True only when the file system says plainly that nothing is there.
-static bool IsSurelyMissing(const char* path)
+static void ShowHeldStatus(Walk& walk)
 {
-    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return false;
-    DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    if (!walk.Status.Held) return;
+    walk.Status.Held = false;
+    SetDlgItemTextA(walk.Owner, walk.StatusControl, walk.Status.Text);
+    walk.Status.Shown = true;
+    walk.Status.ShownAt = GetTickCount();
 }
 
-static bool IsOnDriveLetter(const char* path)
+static void ShowHeldStatusIfDue(Walk& walk)
 {
-    char letter = path[0] | 0x20;
-    return letter >= 'a' && letter <= 'z' && path[1] == ':' && path[2] == '\\';
+    if (walk.Status.Held && (!walk.Status.Shown || GetTickCount() - walk.Status.ShownAt >= StatusInterval))
+        ShowHeldStatus(walk);
 }
 
-// A drive that is not there (no root directory: an unmapped letter, or one
-// that leads to a missing folder), or whose root cannot be read (a removable,
-// CD or network drive without its medium or server).
-static bool IsDriveReady(const char* path)
+static void ShowGroupStatus(Walk& walk, const char* groupName)
 {
-    char root[4] = {path[0], ':', '\\', '\0'};
-    UINT type = GetDriveTypeA(root);
-    if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN) return false;
-    return IsExistingFolder(root) != FALSE;
+    wsprintfA(walk.Status.Text, "%s グループを検索中", groupName);
+    walk.Status.Held = true;
+    ShowHeldStatusIfDue(walk);
 }
 
-// What the sweep can say about one file's target.
-enum TargetState {
-    TargetNone,        // no shortcut, or no file-system target: nothing to check
-    TargetPresent,     // the file or folder is there
-    TargetBroken,      // its drive is there and ready, and the file or folder is not
-    TargetUncheckable, // a network path, a drive not ready, or a path this program cannot name
-};
-
-// A shortcut is broken only when its absence is certain; whatever cannot be
-// looked at is never offered for deletion. The exact re-read is made only for
-// targets that look missing, which is rare.
-static TargetState CheckTarget(HWND owner, const char* linkPath, const char* target)
+// A target that looks missing by the cheap read is checked again by the exact
+// one, which is rare: a look-alike of a name the code page lacks may name a
+// file that is not there while the real one is.
+static TargetState CheckTarget(Walk& walk, const char* linkPath, const char* target)
 {
-    if (!target[0]) return TargetNone;
-    // Network paths and paths from the current drive's root are never probed:
-    // a server that does not answer would hold the sweep for a long time.
-    if (!IsOnDriveLetter(target)) return TargetUncheckable;
-    // A drive without its medium must not bring up the system's "insert a
-    // disk" box.
-    UINT errorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    SetErrorMode(errorMode | SEM_FAILCRITICALERRORS);
-    TargetState state = TargetBroken;
+    TargetState state = CheckTargetPath(target);
+    if (state != TargetBroken) return state;
     char exact[MAX_PATH];
-    if (IsExistingFile(target) || IsExistingFolder(target))
-        state = TargetPresent;
-    else if (!IsDriveReady(target))
-        state = TargetUncheckable;
-    else if (ReadExactLinkTarget(owner, linkPath, exact) != LinkTargetRead || HasWildcard(exact) || !IsOnDriveLetter(exact))
-        state = TargetUncheckable; // characters the code page lacks, or longer than a path
-    else if (!IsSurelyMissing(exact)) // there after all, or an error that says nothing about the file
-        state = IsExistingFile(exact) || IsExistingFolder(exact) ? TargetPresent : TargetUncheckable;
-    SetErrorMode(errorMode);
-    return state;
+    if (walk.Reader->ReadExact(walk.Owner, linkPath, exact) != LinkTargetRead) return TargetUncheckable;
+    return lstrcmpA(exact, target) == 0 ? TargetBroken : CheckTargetPath(exact);
 }
 
 // Moves the shortcut to the Recycle Bin, so that the user can take it back.
-// Only a shortcut gone from its folder is counted, so the summary never
-// reports a file as deleted that is still there.
-static void DeleteBrokenLink(const char* linkPath)
+// Where the bin cannot take it (a USB stick, a network folder, the bin turned
+// off) the shell asks before it deletes for good, and a No leaves it. Only a
+// shortcut gone from its folder is counted, so the summary never reports a
+// file as deleted that is still there.
+static void DeleteBrokenLink(HWND owner, const char* linkPath)
 {
     // The shell expands wildcards in the names it is given.
     if (HasWildcard(linkPath)) return;
@@ -165,30 +176,34 @@ static void DeleteBrokenLink(const char* linkPath)
     names[lstrlenA(names) + 1] = '\0'; // the list of names ends with an empty one
     SHFILEOPSTRUCTA operation;
     ZeroMemory(&operation, sizeof operation);
+    operation.hwnd = owner;
     operation.wFunc = FO_DELETE;
     operation.pFrom = names;
-    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_SILENT | FOF_NOERRORUI;
     SHFileOperationA(&operation);
-    if (IsSurelyMissing(linkPath)) InterlockedIncrement(&SweepState.DeletedCount);
+    if (GetFileAttributesA(linkPath) == INVALID_FILE_ATTRIBUTES &&
+        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
+        InterlockedIncrement(&SweepState.DeletedCount);
 }
 
 // Counts a broken shortcut and deletes or keeps it as the user says.
 // False when the user cancelled the whole sweep.
-static bool HandleBrokenLink(HWND owner, const char* linkPath)
+static bool HandleBrokenLink(Walk& walk, const char* linkPath)
 {
     InterlockedIncrement(&SweepState.BrokenCount);
     if (SweepState.DeleteAll) {
-        DeleteBrokenLink(linkPath);
+        DeleteBrokenLink(walk.Owner, linkPath);
         return true;
     }
     if (SweepState.KeepAll) return true;
-    switch (ConfirmDeadLink(owner, linkPath)) {
+    ShowHeldStatus(walk); // the group box names the group of the shortcut asked about
+    switch (ConfirmDeadLink(walk.Owner, linkPath)) {
     case IDYES:
-        DeleteBrokenLink(linkPath);
+        DeleteBrokenLink(walk.Owner, linkPath);
         break;
     case IDC_WARN_DELETE_ALL:
         SweepState.DeleteAll = 1;
-        DeleteBrokenLink(linkPath);
+        DeleteBrokenLink(walk.Owner, linkPath);
         break;
     case IDC_WARN_KEEP_ALL:
         SweepState.KeepAll = 1;
@@ -202,32 +217,40 @@ static bool HandleBrokenLink(HWND owner, const char* linkPath)
     return true;
 }
 
-// The sweep's step for one file: a broken shortcut is counted and offered
-// for deletion, one that cannot be checked is counted as passed over. A file
-// that did not load and cannot even be named here (its name has characters
-// the code page lacks) is passed over too. False when the user cancelled.
-static bool SweepFile(HWND owner, const char* linkPath, const char* target)
+static bool IsReadOnlyFile(const char* path)
 {
-    switch (CheckTarget(owner, linkPath, target)) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+// The sweep's step for one file read as a shortcut: a broken shortcut is
+// counted and offered for deletion, one that cannot be checked (or is
+// read-only: the user's to protect) is counted as passed over. A file that
+// did not load and cannot even be named here (its name has characters the
+// code page lacks) is passed over too. False when the user cancelled.
+static bool SweepFile(Walk& walk, const char* linkPath, LinkReadResult read, const char* target)
+{
+    if (read == LinkNotShortcut) {
+        if (!IsExistingFile(linkPath)) NotePassedOver();
+        return true;
+    }
+    if (read != LinkTargetRead) {
+        NotePassedOver();
+        return true;
+    }
+    switch (CheckTarget(walk, linkPath, target)) {
     case TargetBroken:
-        return HandleBrokenLink(owner, linkPath);
-    case TargetUncheckable:
+        if (!IsReadOnlyFile(linkPath)) return HandleBrokenLink(walk, linkPath);
         NotePassedOver();
         break;
-    case TargetNone:
-        if (!IsExistingFile(linkPath)) NotePassedOver();
+    case TargetUncheckable:
+        NotePassedOver();
         break;
     case TargetPresent:
         break;
     }
     return true;
 }
-
-// The four places that lie inside other places. Looked up once per outermost
-// search (they cannot change during one) rather than at every group: under a
-// large program menu the lookups would cost as much as reading the files.
-static char SpecialFolders[4][MAX_PATH];
-static bool SpecialFoldersKnown;
 
 static void LookUpSpecialFolders(HWND owner, char special[4][MAX_PATH])
 {
@@ -249,77 +272,33 @@ static bool IsSpecialFolder(const char* path, char special[4][MAX_PATH])
 // exist, and a folder with no entries at all, hold nothing to check; any
 // other folder (denied, or named with characters the code page lacks) was
 // passed over.
-static void NoteUnlistedFolder(const char* folder, DWORD error)
+static void NoteUnlistedFolder(const Walk& walk, const char* folder, DWORD error)
 {
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return;
-    if (SweepState.Depth <= 1 && !IsExistingFolder(folder)) return;
+    if (walk.Depth <= 1 && !IsExistingFolder(folder)) return;
     NotePassedOver();
 }
 
-// The reader of the walk under way on this thread; none outside a walk.
-static thread_local LinkTargetReader* WalkReader;
-
-static void ReadWalkTarget(HWND owner, const char* linkPath, char* target)
+// A match stands only on the exact read: the cheap one may give a look-alike
+// of a name the code page lacks, which names another program.
+static bool IsExactMatch(Walk& walk, const char* linkPath)
 {
-    if (WalkReader)
-        WalkReader->Read(owner, linkPath, target);
-    else
-        ReadLinkTarget(owner, linkPath, target, nullptr, nullptr);
-}
-
-// The group text in the status control. Each change from the scan thread is a
-// send that waits for the dialog's thread, and over many small groups the
-// names would pass faster than anyone can read them. A new text is shown at
-// once when the one before has stood for StatusInterval; otherwise it is held
-// until it has (looked at after every file), until a confirmation is shown,
-// or until the walk ends, so the control always ends on the last group.
-// One walk at a time, as for SweepState.
-const DWORD StatusInterval = 100; // ms
-static struct {
-    HWND Owner;
-    int Control;
-    bool Shown; // something was shown in this walk
-    bool Held;
-    DWORD ShownAt;
-    char Text[MAX_PATH + 32];
-} GroupStatus;
-
-static void ShowHeldStatus()
-{
-    if (!GroupStatus.Held) return;
-    GroupStatus.Held = false;
-    SetDlgItemTextA(GroupStatus.Owner, GroupStatus.Control, GroupStatus.Text);
-    GroupStatus.Shown = true;
-    GroupStatus.ShownAt = GetTickCount();
-}
-
-static void ShowHeldStatusIfDue()
-{
-    if (GroupStatus.Held && (!GroupStatus.Shown || GetTickCount() - GroupStatus.ShownAt >= StatusInterval))
-        ShowHeldStatus();
-}
-
-static void ShowGroupStatus(HWND owner, int statusControl, const char* groupName)
-{
-    GroupStatus.Owner = owner;
-    GroupStatus.Control = statusControl;
-    wsprintfA(GroupStatus.Text, "%s グループを検索中", groupName);
-    GroupStatus.Held = true;
-    ShowHeldStatusIfDue();
+    char exact[MAX_PATH];
+    return walk.Reader->ReadExact(walk.Owner, linkPath, exact) == LinkTargetRead && lstrcmpiA(exact, walk.Target) == 0;
 }
 
 // Pass 1: the folder's own files. Returns true on a match.
-static bool SearchFilesIn(HWND owner, char* foundLinkPath, const char* folder, const char* target, int statusControl)
+static bool SearchFilesIn(Walk& walk, char* foundLinkPath, const char* folder)
 {
     char pattern[MAX_PATH];
     if (!ComposePath(pattern, sizeof pattern, folder, "\\*.*")) {
-        NoteUnlistedFolder(folder, ERROR_FILENAME_EXCED_RANGE);
+        NoteUnlistedFolder(walk, folder, ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
     WIN32_FIND_DATAA entry;
     HANDLE find = FindFirstFileA(pattern, &entry);
     if (find == INVALID_HANDLE_VALUE) {
-        NoteUnlistedFolder(folder, GetLastError());
+        NoteUnlistedFolder(walk, folder, GetLastError());
         return false;
     }
 
@@ -333,16 +312,15 @@ static bool SearchFilesIn(HWND owner, char* foundLinkPath, const char* folder, c
             continue;
         }
         char linkTarget[MAX_PATH];
-        linkTarget[0] = '\0';
-        ReadWalkTarget(owner, entryPath, linkTarget);
-        ShowHeldStatusIfDue();
+        LinkReadResult read = walk.Reader->Read(walk.Owner, entryPath, linkTarget);
+        ShowHeldStatusIfDue(walk);
 
-        if (SweepState.DeadLinkMode && !SweepFile(owner, entryPath, linkTarget)) break;
+        if (SweepState.DeadLinkMode && !SweepFile(walk, entryPath, read, linkTarget)) break;
 
-        if (target && *target && lstrcmpiA(linkTarget, target) == 0) {
+        if (read == LinkTargetRead && walk.Target && *walk.Target && lstrcmpiA(linkTarget, walk.Target) == 0 &&
+            IsExactMatch(walk, entryPath)) {
             lstrcpynA(foundLinkPath, entryPath, MAX_PATH);
-            if (statusControl && !SweepState.FirstGroupFolder[0])
-                lstrcpynA(SweepState.FirstGroupFolder, folder, MAX_PATH);
+            if (walk.StatusControl && !walk.FirstGroupFolder[0]) lstrcpynA(walk.FirstGroupFolder, folder, MAX_PATH);
             found = true;
             if (!SweepState.DeadLinkMode) break;
         }
@@ -351,22 +329,20 @@ static bool SearchFilesIn(HWND owner, char* foundLinkPath, const char* folder, c
     return found;
 }
 
-static int SearchFolderWithin(HWND owner, char* foundLinkPath, const char* folder, const char* target,
-                              int statusControl, const FolderIdentity* ancestors);
+static bool SearchFolderWithin(Walk& walk, char* foundLinkPath, const char* folder, const FolderIdentity* ancestors);
 
 // Pass 2: the program groups below the folder. Returns true on a match.
-static bool SearchGroupsIn(HWND owner, char* foundLinkPath, const char* folder, const char* target,
-                           int statusControl, const FolderIdentity* self)
+static bool SearchGroupsIn(Walk& walk, char* foundLinkPath, const char* folder, const FolderIdentity* self)
 {
-    if (!SpecialFoldersKnown) {
-        LookUpSpecialFolders(owner, SpecialFolders);
-        SpecialFoldersKnown = true;
+    if (!walk.SpecialFoldersKnown) {
+        LookUpSpecialFolders(walk.Owner, walk.SpecialFolders);
+        walk.SpecialFoldersKnown = true;
     }
 
     char pattern[MAX_PATH];
     if (!ComposePath(pattern, sizeof pattern, folder, "\\*.*")) return false;
     WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(pattern, &entry);
+    HANDLE find = FindFirstEntry(pattern, &entry);
     if (find == INVALID_HANDLE_VALUE) return false;
 
     bool found = false;
@@ -374,58 +350,51 @@ static bool SearchGroupsIn(HWND owner, char* foundLinkPath, const char* folder, 
         if (MustStop()) break;
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == '.') continue;
         // A link or junction leads out of the place, or back up into it.
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        if (IsLinkEntry(entry)) {
+            NotePassedOver();
+            continue;
+        }
         char groupPath[MAX_PATH];
         if (!ComposePath(groupPath, sizeof groupPath, folder, "\\", entry.cFileName)) {
             NotePassedOver();
             continue;
         }
-        if (IsSpecialFolder(groupPath, SpecialFolders)) continue;
+        if (IsSpecialFolder(groupPath, walk.SpecialFolders)) continue;
 
-        ShowGroupStatus(owner, statusControl, entry.cFileName);
+        ShowGroupStatus(walk, entry.cFileName);
 
-        if (SearchFolderWithin(owner, foundLinkPath, groupPath, target, statusControl, self)) {
+        if (SearchFolderWithin(walk, foundLinkPath, groupPath, self)) {
             found = true;
             if (!SweepState.DeadLinkMode) break;
         }
-    } while (FindNextFileA(find, &entry));
+    } while (FindNextEntry(find, &entry));
     FindClose(find);
     return found;
 }
 
-static void ReportGroup(HWND owner, int statusControl)
+static void ReportGroup(const Walk& walk)
 {
-    SetDlgItemTextA(owner, statusControl, "");
-    int rootLength = lstrlenA(SweepState.SearchRoot);
-    if (lstrlenA(SweepState.FirstGroupFolder) > rootLength)
-        SetDlgItemTextA(owner, statusControl, SweepState.FirstGroupFolder + rootLength + 1);
+    SetDlgItemTextA(walk.Owner, walk.StatusControl, "");
+    int rootLength = lstrlenA(walk.SearchRoot);
+    if (lstrlenA(walk.FirstGroupFolder) > rootLength)
+        SetDlgItemTextA(walk.Owner, walk.StatusControl, walk.FirstGroupFolder + rootLength + 1);
 }
 
-static int SearchFolderWithin(HWND owner, char* foundLinkPath, const char* folder, const char* target,
-                              int statusControl, const FolderIdentity* ancestors)
+static bool SearchFolderWithin(Walk& walk, char* foundLinkPath, const char* folder, const FolderIdentity* ancestors)
 {
-    if (SweepState.Depth == 0) {
-        lstrcpynA(SweepState.SearchRoot, folder, MAX_PATH);
-        SweepState.FirstGroupFolder[0] = '\0';
-        SpecialFoldersKnown = false;
-        GroupStatus.Held = GroupStatus.Shown = false;
-    }
-    ++SweepState.Depth;
+    ++walk.Depth;
     foundLinkPath[0] = '\0';
 
     FolderIdentity self = {false, 0, 0, 0, ancestors};
-    if (SweepState.Depth > UnguardedDepth) self.Known = ReadFolderIdentity(folder, &self);
+    if (walk.Depth > UnguardedDepth) self.Known = ReadFolderIdentity(folder, &self);
     bool found = false;
     if (!IsAncestor(&self, ancestors)) {
-        found = SearchFilesIn(owner, foundLinkPath, folder, target, statusControl);
-        bool descend = statusControl && (SweepState.DeadLinkMode || (!found && !SweepState.StopRequested));
-        if (descend && SearchGroupsIn(owner, foundLinkPath, folder, target, statusControl, &self)) found = true;
+        found = SearchFilesIn(walk, foundLinkPath, folder);
+        bool descend = walk.StatusControl && (SweepState.DeadLinkMode || (!found && !SweepState.StopRequested));
+        if (descend && SearchGroupsIn(walk, foundLinkPath, folder, &self)) found = true;
     }
-
-    --SweepState.Depth;
-    if (SweepState.Depth == 0) ShowHeldStatus();
-    if (found && statusControl && SweepState.Depth == 0) ReportGroup(owner, statusControl);
-    return found ? 1 : 0;
+    --walk.Depth;
+    return found;
 }
 
 int SearchFolderForLink(HWND owner, char* foundLinkPath, const char* folder, const char* target, int statusControl)
@@ -433,16 +402,22 @@ int SearchFolderForLink(HWND owner, char* foundLinkPath, const char* folder, con
     // One apartment and one shell link class object for the whole walk: each
     // file then costs a fresh object, not a look-up of the class.
     HRESULT comStatus = CoInitialize(nullptr);
-    int result;
+    bool found;
     {
         LinkTargetReader reader;
-        LinkTargetReader* outer = WalkReader;
-        WalkReader = &reader;
-        result = SearchFolderWithin(owner, foundLinkPath, folder, target, statusControl, nullptr);
-        WalkReader = outer;
+        Walk walk;
+        ZeroMemory(&walk, sizeof walk);
+        walk.Owner = owner;
+        walk.Target = target;
+        walk.StatusControl = statusControl;
+        walk.Reader = &reader;
+        lstrcpynA(walk.SearchRoot, folder, MAX_PATH);
+        found = SearchFolderWithin(walk, foundLinkPath, folder, nullptr);
+        if (statusControl) ShowHeldStatus(walk);
+        if (found && statusControl) ReportGroup(walk);
     }
     if (SUCCEEDED(comStatus)) CoUninitialize();
-    return result;
+    return found ? 1 : 0;
 }
 
 int FindLinkInLocation(HWND owner, char* foundLinkPath, const char* target, const char* shellFolderValue,
@@ -453,7 +428,8 @@ int FindLinkInLocation(HWND owner, char* foundLinkPath, const char* target, cons
         if (!ReadShellFolder(root, sizeof root, shellFolderValue)) return 0;
         if (suffixOrFolder && !ComposePath(root, sizeof root, root, suffixOrFolder)) return 0;
     } else {
-        if (!suffixOrFolder || !ComposePath(root, sizeof root, suffixOrFolder, nullptr)) return 0;
+        // The user folder names one folder only as a full path.
+        if (!IsFullFolderPath(suffixOrFolder) || !ComposePath(root, sizeof root, suffixOrFolder, nullptr)) return 0;
     }
     char found[MAX_PATH];
     found[0] = '\0';
@@ -487,7 +463,6 @@ static INT_PTR CALLBACK WarnDialogProc(HWND dialog, UINT message, WPARAM wParam,
 int ConfirmDeadLink(HWND owner, const char* linkPath)
 {
     if (!linkPath) return 0;
-    ShowHeldStatus(); // the group box names the group of the shortcut asked about
     HINSTANCE instance = owner ? (HINSTANCE)GetWindowLongPtrA(owner, GWLP_HINSTANCE) : GetModuleHandleA(nullptr);
     return (int)DialogBoxParamA(instance, "WARN_DIALOG", owner, WarnDialogProc, (LPARAM)linkPath);
 }

@@ -4,21 +4,20 @@
 #include <windows.h>
 
 // Process-wide; each field is one 32-bit word, written and read whole, shared
-// between the user-interface thread and the scan thread without a lock.
+// between the user-interface thread and the scan thread without a lock. What
+// one walk needs for itself lives in a record of that walk.
 struct SweepStateRecord {
     volatile LONG DeadLinkMode;
     volatile LONG BrokenCount;
     volatile LONG DeletedCount; // deletions that succeeded
     // Shortcuts, files and folders the sweep passed over without being able
-    // to check them: targets it cannot look at, folders it cannot list,
+    // to check them: targets it cannot look at, shortcuts that do not read,
+    // read-only broken shortcuts, folder links, folders it cannot list,
     // entries whose path does not fit.
     volatile LONG SkippedCount;
     volatile LONG DeleteAll;
     volatile LONG KeepAll;
     volatile LONG StopRequested;
-    LONG Depth;
-    char SearchRoot[MAX_PATH];
-    char FirstGroupFolder[MAX_PATH];
 };
 extern SweepStateRecord SweepState;
 

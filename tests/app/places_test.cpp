@@ -115,6 +115,22 @@ TEST_F(AppPlaces, GroupTextMakesAndUntickRemovesTheGroupFolder)
     CloseAndExpectExitZero();
 }
 
+// The user's shortcut to ...\Café\表計算.exe reads back through the ANSI
+// interface as its look-alike, the target ...\Cafe\表計算.exe: another program.
+TEST_F(AppPlaces, LookAlikeShortcutIsNeverTheTargets)
+{
+    ASSERT_TRUE(MakeFolders(Tree.Root / "Cafe") && CopyInto(Target, Tree.Root / "Cafe", Name + ".exe"));
+    Target = Tree.Root / "Cafe\\" + Name + ".exe";
+    std::string users = LinkIn("Desktop", "", "cafe"), ours = LinkIn("Desktop");
+    ASSERT_TRUE(MakeWideShortcut(Widen(users), Widen(Tree.Root.Path()) + L"\\Caf\u00e9\\" + Widen(Name) + L".exe"));
+    ASSERT_TRUE(OpenIdle());
+    EXPECT_FALSE(IsTicked(Dialog, 401)) << "ticked for the user's shortcut to another program";
+    ASSERT_TRUE(Click(Dialog, 401) && ShortcutTarget(ours) == Target);
+    ASSERT_TRUE(Click(Dialog, 401) && !FileExists(ours));
+    EXPECT_TRUE(FileExists(users)) << "the untick took the user's shortcut";
+    CloseAndExpectExitZero();
+}
+
 TEST_F(AppPlaces, NestedGroupKeepsOuterFolderAndSharedGroupStays)
 {
     std::string outer = Tree.Folder("Programs") + "\\Suite";

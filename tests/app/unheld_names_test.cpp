@@ -39,7 +39,7 @@ TEST_F(AppUnheldNames, ShortcutOnTheCommandLineWhoseTargetIsSuchANameIsRefused)
     ASSERT_TRUE(Cafe.Made());
     std::string link = Tree.Root / "drop\\cafe.lnk";
     ASSERT_TRUE(MakeFolders(Tree.Root / "drop"));
-    ASSERT_TRUE(MakeWideShortcut(link, Cafe.Path()));
+    ASSERT_TRUE(MakeWideShortcut(Widen(link), Cafe.Path()));
     ASSERT_TRUE(Program.Start(Tree.Program(), "\"" + link + "\""));
     ASSERT_NO_FATAL_FAILURE(AnswerMessage(NameNotHeldText));
     EXPECT_EQ(Program.WaitForLinkDialog(0), nullptr) << "the link dialog opened on a look-alike";

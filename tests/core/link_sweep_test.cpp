@@ -2,6 +2,7 @@
 // second thread while the sweep runs on this one with a real owner window.
 #include <gtest/gtest.h>
 #include "link_search.h"
+#include "target_check.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -115,8 +116,44 @@ TEST_F(SweepTest, CancelEndsTheWholeScan)
     EXPECT_TRUE(Exists(later));
 }
 
+// Each case is fed to the rules as a path where the code page can name it,
+// and swept as a shortcut's target unless a shortcut cannot hold it.
+TEST_F(SweepTest, OnlyATargetCertainlyGoneIsBroken)
+{
+    std::wstring root = Widen(places.Root()), deep = root + L"\\" + std::wstring(90, L'表');
+    std::string games = UnixPathOf(places.Root()) + "/Games", done = places.Root() + "\\done";
+    ASSERT_TRUE(RunShell("ln -sfn /pathwick-no-volume '" + games + "'", done));
+    TypedDrive removable(places.Root(), DRIVE_REMOVABLE), network(places.Root(), DRIVE_REMOTE);
+    struct Case { const char* label; std::wstring target; TargetState expected; } cases[] = {
+        {"there", root, TargetPresent}, {"gone", Widen(Gone), TargetBroken},
+        {"look-alike", root + L"\\Caf\u00e9\\tool.exe", TargetUncheckable},
+        {"behind a link into nothing", root + L"\\Games\\tool.exe", TargetUncheckable},
+        {"removable", Widen(removable.Path("gone.exe")), TargetUncheckable},
+        {"network", Widen(network.Path("gone.exe")), TargetUncheckable}, {"relative", L"gone.exe", TargetUncheckable},
+        {"too long", deep + L"\\" + std::wstring(45, L'表') + L".exe", TargetUncheckable},
+        {"read back empty", L"", TargetUncheckable},
+    };
+    std::string link = places.Folder("Desktop") + "\\case.lnk";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        char path[MAX_PATH * 2];
+        BOOL inexact = FALSE;
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, c.target.c_str(), -1, path, sizeof path, nullptr, &inexact);
+        EXPECT_TRUE(inexact || !path[0] || CheckTargetPath(path) == c.expected) << path;
+        if (c.target == L"gone.exe") continue; // the shell link object makes it a full path
+        SetUp();
+        SweepState.KeepAll = 1;
+        ASSERT_TRUE(path[0] ? MakeWideShortcut(Widen(link), c.target) : WriteBytes(link, "damaged"));
+        Sweep("Desktop");
+        EXPECT_EQ(c.expected == TargetBroken, SweepState.BrokenCount);
+        EXPECT_EQ(c.expected == TargetUncheckable, SweepState.SkippedCount);
+    }
+    RunShell("rm -f '" + games + "'", done);
+}
+
 // A shortcut held open by another program without leave to delete it cannot
-// go to the Recycle Bin, under Wine as on Windows.
+// go to the Recycle Bin, under Wine as on Windows; Wine then asks before it
+// would delete it for good.
 TEST_F(SweepTest, DeletionThatFailsIsNotCounted)
 {
     for (bool askFirst : {true, false}) {

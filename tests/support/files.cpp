@@ -3,6 +3,7 @@
 #include "test_support.h"
 #include <algorithm>
 #include <shlobj.h>
+#include <winioctl.h>
 #include <stdarg.h>
 #include <stdio.h>
 
@@ -92,6 +93,35 @@ std::string OnMissingDrive(const std::string& rest)
     while (letter < 'Y' && (GetLogicalDrives() & (1u << (letter - 'A')))) ++letter;
     return std::string(1, letter) + ":\\" + rest;
 }
+
+// Wine's own request to its mount manager (winecfg's): defines a drive letter
+// at once, type and all, with no restart of the server.
+struct WineUnixDrive { ULONG size, type, fsType, serial; ULONGLONG unixDevice; WCHAR letter; USHORT mountPoint, more[2]; };
+
+static bool DefineDrive(char letter, ULONG type, const std::string& unixFolder)
+{
+    struct { WineUnixDrive drive; char folder[MAX_PATH]; } request = {};
+    request.drive = {(ULONG)(sizeof(WineUnixDrive) + unixFolder.size() + 1), type, 0, 0, 0, (WCHAR)(letter | 0x20),
+                     (USHORT)(unixFolder.empty() ? 0 : sizeof(WineUnixDrive)), {0, 0}};
+    lstrcpynA(request.folder, unixFolder.c_str(), MAX_PATH);
+    HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD returned = 0, code = CTL_CODE(0x6d, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+    bool done = DeviceIoControl(manager, code, &request, request.drive.size, nullptr, 0, &returned, nullptr);
+    CloseHandle(manager);
+    return done;
+}
+
+// Wine's device types are GetDriveType's numbers for these. A letter once
+// defined stays among the logical drives of the session, so these come from
+// the end of the alphabet, away from OnMissingDrive's.
+TypedDrive::TypedDrive(const std::string& folder, UINT type) : letter_('X')
+{
+    while (letter_ > 'D' && (GetLogicalDrives() & (1u << (letter_ - 'A')))) --letter_;
+    EXPECT_TRUE(DefineDrive(letter_, type, UnixPathOf(folder)) && GetDriveTypeA(Path("").c_str()) == type) << letter_;
+}
+
+TypedDrive::~TypedDrive() { DefineDrive(letter_, 0, ""); }
 
 bool MakeFolders(const std::string& path)
 {
@@ -187,23 +217,18 @@ bool MakeShortcut(const std::string& linkPath, const std::string& target, const 
     return SUCCEEDED(WriteLink(target.c_str(), linkPath.c_str(), description.c_str(), mode)) && FileExists(linkPath);
 }
 
-bool MakeWideShortcut(const std::string& linkPath, const std::wstring& target)
+bool MakeWideShortcut(const std::wstring& linkPath, const std::wstring& target)
 {
     HRESULT comStatus = CoInitialize(nullptr);
     IShellLinkW* link = nullptr;
-    HRESULT status = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&link);
-    if (SUCCEEDED(status)) {
-        link->SetPath(target.c_str());
-        IPersistFile* file = nullptr;
-        status = link->QueryInterface(IID_IPersistFile, (void**)&file);
-        if (SUCCEEDED(status)) {
-            status = file->Save(Widen(linkPath).c_str(), TRUE);
-            file->Release();
-        }
-        link->Release();
-    }
+    IPersistFile* file = nullptr;
+    bool saved = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&link)) &&
+                 SUCCEEDED(link->SetPath(target.c_str())) && SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) &&
+                 SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
+    if (file) file->Release();
+    if (link) link->Release();
     if (SUCCEEDED(comStatus)) CoUninitialize();
-    return SUCCEEDED(status) && FileExists(linkPath);
+    return saved;
 }
 
 std::string ShortcutTarget(const std::string& linkPath)

@@ -62,9 +62,9 @@ WarnDialogResponder::~WarnDialogResponder()
     CloseHandle(thread_);
 }
 
-static HWND FindWarnDialog()
+static HWND FindWarnDialog(const char* caption = "リンクの削除の確認")
 {
-    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", "リンクの削除の確認"));) {
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", caption));) {
         DWORD process = 0;
         GetWindowThreadProcessId(window, &process);
         if (process == GetCurrentProcessId() && IsWindowVisible(window)) return window;
@@ -94,8 +94,13 @@ DWORD WINAPI WarnDialogResponder::Run(void* self)
 DWORD WarnDialogResponder::Respond()
 {
     while (!stop_) {
-        HWND dialog = nullptr;
-        if (!WaitUntil([&] { return stop_ || (dialog = FindWarnDialog()) != nullptr; }, INFINITE) || !dialog) break;
+        HWND dialog = nullptr, shell = nullptr;
+        auto asked = [&] { return (dialog = FindWarnDialog()) || (shell = FindWarnDialog("ファイルの削除の確認")); };
+        if (!WaitUntil([&] { return stop_ || asked(); }, INFINITE) || (!dialog && !shell)) break;
+        if (shell) { // Wine asks before it deletes for good what the trash cannot take: No
+            if (PostMessageA(shell, WM_COMMAND, IDNO, 0)) WaitGone(shell);
+            continue;
+        }
         Paths.push_back(ItemText(dialog, 1000));
         CheckTexts(dialog);
         Answer answer = {IDCANCEL, Press::Command};
@@ -119,8 +124,6 @@ void ResetSweepState()
 {
     SweepState.DeadLinkMode = SweepState.BrokenCount = SweepState.DeletedCount = SweepState.SkippedCount = 0;
     SweepState.DeleteAll = SweepState.KeepAll = SweepState.StopRequested = 0;
-    SweepState.Depth = 0;
-    SweepState.SearchRoot[0] = SweepState.FirstGroupFolder[0] = '\0';
 }
 
 } // namespace testsupport

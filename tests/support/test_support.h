@@ -57,6 +57,14 @@ std::wstring Widen(const std::string& text);
 inline bool SameText(const std::string& a, const std::string& b) { return !lstrcmpiA(a.c_str(), b.c_str()); }
 // A path on a drive letter that is not mapped.
 std::string OnMissingDrive(const std::string& rest);
+// A free drive letter that Wine's mount manager serves from `folder` as a drive
+// of the given GetDriveType type (removable, remote), gone with the object.
+struct TypedDrive {
+    TypedDrive(const std::string& folder, UINT driveType);
+    ~TypedDrive();
+    std::string Path(const std::string& rest) const { return std::string(1, letter_) + ":\\" + rest; }
+    char letter_;
+};
 
 inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 inline bool FileExists(const std::string& path)
@@ -99,8 +107,8 @@ private:
 // Written through the shell link object, folders made first; false on failure.
 bool MakeShortcut(const std::string& linkPath, const std::string& target, const std::string& description = "",
                   WorkingFolderMode mode = WithWorkingFolder);
-// A shortcut to a target given as wide text (a name the code page may lack).
-bool MakeWideShortcut(const std::string& linkPath, const std::wstring& target);
+// Saved through the wide interface, for targets the code page cannot name.
+bool MakeWideShortcut(const std::wstring& linkPath, const std::wstring& target);
 // The stored target, or "" when nothing can be read.
 std::string ShortcutTarget(const std::string& linkPath);
 // The stored description, or "<unread>".
