@@ -163,10 +163,29 @@ void LoadedLink::Release()
     Path[0] = '\0';
 }
 
+// Resolving asks the file system about the target. On a network, removable
+// or CD drive that may wait for a server or a medium, shortcut after
+// shortcut, so only a target on a fixed drive (or one with no stored path)
+// is resolved. `driveTypes` keeps the 26 letters' types for a walk, or is null.
+static bool IsWorthResolving(IShellLinkA* link, UINT* driveTypes)
+{
+    char stored[WideTargetChars] = "";
+    if (link->GetPath(stored, sizeof stored, nullptr, SLGP_UNCPRIORITY) != S_OK || !stored[0]) return true;
+    char letter = stored[0] | 0x20;
+    if (letter < 'a' || letter > 'z' || stored[1] != ':') return false;
+    UINT* known = driveTypes ? &driveTypes[letter - 'a'] : nullptr;
+    if (known && *known) return *known == DRIVE_FIXED;
+    char root[4] = {stored[0], ':', '\\', '\0'};
+    UINT type = GetDriveTypeA(root);
+    if (known) *known = type;
+    return type == DRIVE_FIXED;
+}
+
 // Reads the file, checks it, loads a fresh shell link object (from `factory`
 // where given) from its bytes and resolves it without any user interface.
 // LinkTargetRead means `loaded` holds the object.
-static LinkReadResult LoadLink(IClassFactory* factory, HWND owner, const char* linkPath, LoadedLink* loaded)
+static LinkReadResult LoadLink(IClassFactory* factory, HWND owner, const char* linkPath, LoadedLink* loaded,
+                               UINT* driveTypes = nullptr)
 {
     loaded->Release();
     HGLOBAL memory = nullptr;
@@ -181,7 +200,8 @@ static LinkReadResult LoadLink(IClassFactory* factory, HWND owner, const char* l
         return LinkUnreadable;
     }
     // No user interface, and a 1 ms time-out in the high word.
-    if (!LoadFromMemory(link, memory) || FAILED(link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_ANY_MATCH, 1)))) {
+    if (!LoadFromMemory(link, memory) ||
+        (IsWorthResolving(link, driveTypes) && FAILED(link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_ANY_MATCH, 1))))) {
         link->Release();
         return LinkUnreadable;
     }
@@ -465,7 +485,7 @@ LinkReadResult ReadExactLinkTarget(HWND owner, const char* linkPath, char* targe
     return SingleRead(owner, linkPath, target, true);
 }
 
-LinkTargetReader::LinkTargetReader() : factory_(nullptr), thread_(GetCurrentThreadId())
+LinkTargetReader::LinkTargetReader() : factory_(nullptr), thread_(GetCurrentThreadId()), driveTypes_()
 {
     if (FAILED(CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, (void**)&factory_)))
         factory_ = nullptr;
@@ -484,7 +504,7 @@ LinkReadResult LinkTargetReader::Read(HWND owner, const char* linkPath, char* ta
     // Without a class object of this thread's apartment, each read is a
     // single read and keeps nothing.
     if (!factory_ || GetCurrentThreadId() != thread_) return SingleRead(owner, linkPath, target, false);
-    LinkReadResult result = LoadLink(factory_, owner, linkPath, &last_);
+    LinkReadResult result = LoadLink(factory_, owner, linkPath, &last_, driveTypes_);
     if (result == LinkTargetRead) result = CheapTarget(last_, target);
     return result;
 }

@@ -80,4 +80,5 @@ private:
     IClassFactory* factory_;
     DWORD thread_;
     LoadedLink last_;
+    UINT driveTypes_[26]; // 0 until a letter's type is asked, once per walk
 };
