@@ -120,14 +120,6 @@ static void NotePassedOver()
     if (SweepState.DeadLinkMode) InterlockedIncrement(&SweepState.SkippedCount);
 }
 
-static bool HasWildcard(const char* text)
-{
-    // '*' and '?' are never trail bytes of code page 932.
-    for (; *text; ++text)
-        if (*text == '*' || *text == '?') return true;
-    return false;
-}
-
 static void ShowHeldStatus(Walk& walk)
 {
     if (!walk.Status.Held) return;

@@ -169,11 +169,24 @@ static bool ComparePlaces(const char* path, const char* root, bool* same, bool* 
     return true;
 }
 
+BOOL StartsAtDriveRoot(const char* path)
+{
+    char letter = path[0] | 0x20;
+    return letter >= 'a' && letter <= 'z' && path[1] == ':' && path[2] == '\\';
+}
+
+BOOL HasWildcard(const char* text)
+{
+    // '*' and '?' are never trail bytes of code page 932.
+    for (; *text; ++text)
+        if (*text == '*' || *text == '?') return TRUE;
+    return FALSE;
+}
+
 BOOL IsFullFolderPath(const char* path)
 {
     if (!path) return FALSE;
-    char letter = path[0] | 0x20;
-    if (letter >= 'a' && letter <= 'z' && path[1] == ':') return path[2] == '\\';
+    if (StartsAtDriveRoot(path)) return TRUE;
     if (path[0] != '\\' || path[1] != '\\') return FALSE;
     const char* server = path + 2;
     const char* slash = FindFirstChar(server, '\\');

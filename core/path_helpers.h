@@ -31,6 +31,10 @@ void SplitFolderAndName(const char* path, char* folder, char* name);
 BOOL ComposePath(char* output, int size, const char* a, const char* b, const char* c = nullptr,
                  const char* d = nullptr);
 
+// Whether the path begins at a drive's root ("C:\\...").
+BOOL StartsAtDriveRoot(const char* path);
+// Whether the text holds '*' or '?', which the shell and the listings expand.
+BOOL HasWildcard(const char* text);
 // Whether `path` names a folder from a drive's root ("C:\\", "C:\\Mine") or
 // from a server's share ("\\\\server\\share"): a path that depends on the
 // current drive or folder names a different folder from one moment to the next.

@@ -29,10 +29,9 @@ static bool ToWide(const char* text, WCHAR* wide)
     return MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH) != 0;
 }
 
-// A file named as a shortcut: one that does not read is worth a word.
-static bool HasShortcutName(const char* linkPath)
+BOOL HasShortcutName(const char* path)
 {
-    const char* dot = FindLastChar(linkPath, '.');
+    const char* dot = FindLastChar(path, '.');
     return dot && lstrcmpiA(dot, ".lnk") == 0;
 }
 
@@ -171,9 +170,8 @@ static bool IsWorthResolving(IShellLinkA* link, UINT* driveTypes)
 {
     char stored[WideTargetChars] = "";
     if (link->GetPath(stored, sizeof stored, nullptr, SLGP_UNCPRIORITY) != S_OK || !stored[0]) return true;
-    char letter = stored[0] | 0x20;
-    if (letter < 'a' || letter > 'z' || stored[1] != ':') return false;
-    UINT* known = driveTypes ? &driveTypes[letter - 'a'] : nullptr;
+    if (!StartsAtDriveRoot(stored)) return false;
+    UINT* known = driveTypes ? &driveTypes[(stored[0] | 0x20) - 'a'] : nullptr;
     if (known && *known) return *known == DRIVE_FIXED;
     char root[4] = {stored[0], ':', '\\', '\0'};
     UINT type = GetDriveTypeA(root);

@@ -90,20 +90,6 @@ static TargetState CheckMissingTarget(const char* target)
     return IsSurelyAbsent(way) ? TargetBroken : TargetUncheckable;
 }
 
-static bool IsOnDriveLetter(const char* path)
-{
-    char letter = path[0] | 0x20;
-    return letter >= 'a' && letter <= 'z' && path[1] == ':' && path[2] == '\\';
-}
-
-static bool HasWildcard(const char* text)
-{
-    // '*' and '?' are never trail bytes of code page 932.
-    for (; *text; ++text)
-        if (*text == '*' || *text == '?') return true;
-    return false;
-}
-
 // Turns off the critical-error box while it lives, for this thread only where
 // the system has SetThreadErrorMode (Windows 7 and later), else for the
 // process as before.
@@ -178,7 +164,7 @@ TargetState CheckTargetPath(const char* target)
 {
     // Network paths and paths from the current drive's root are never probed:
     // a server that does not answer would hold the sweep for a long time.
-    if (!IsOnDriveLetter(target) || HasWildcard(target) || lstrlenA(target) >= MAX_PATH) return TargetUncheckable;
+    if (!StartsAtDriveRoot(target) || HasWildcard(target) || lstrlenA(target) >= MAX_PATH) return TargetUncheckable;
     NoCriticalErrorBox quiet;
     SixtyFourBitFileSystem wholeSystem;
     if (!IsReadyFixedDrive(target)) return TargetUncheckable;
