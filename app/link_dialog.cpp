@@ -169,12 +169,12 @@ static int TextListLength(const char* list)
     return length + 1;
 }
 
-// A chosen shortcut stands for its exact target; false, with `path` empty,
-// when it cannot be read or its target's name is one the code page lacks.
+// A chosen or dropped shortcut stands for its exact target; false, with
+// `path` empty, when it cannot be read or its target's name is one the code
+// page lacks (the user is told).
 static BOOL TakeShortcutTarget(HWND owner, char* path)
 {
-    const char* dot = FindLastChar(path, '.');
-    if (!dot || lstrcmpiA(dot + 1, "lnk") != 0) return TRUE;
+    if (!HasShortcutName(path)) return TRUE;
     char linkPath[MAX_PATH];
     lstrcpynA(linkPath, path, sizeof linkPath);
     LinkReadResult result = ReadExactLinkTarget(owner, linkPath, path);
@@ -386,8 +386,8 @@ void ToggleLocation(HWND dialog, int boxId, const char* valueName, const char* t
         ComposeToggleMessage(text, !wasTicked, ok != FALSE, valueName, thirdArgument, groupShown, name);
     if (text[0]) SetDlgItemTextA(dialog, IDC_STATUS, text);
 
-    char display[100];
-    if (offer && LocationDisplayName(display, sizeof display, valueName) && OfferRestartAsAdmin(dialog, display, target))
+    char place[MAX_PATH];
+    if (offer && NamePlace(place, valueName, thirdArgument) && OfferRestartAsAdmin(dialog, place, target))
         PostMessageA(dialog, WM_COMMAND, IDOK, 0); // closed as by its button, so the settings are written
 }
 
@@ -651,15 +651,7 @@ static void TakeDroppedTarget(HWND edit, HDROP drop)
     }
     char path[MAX_PATH] = "";
     DragQueryFileA(drop, 0, path, sizeof path);
-    const char* dot = FindLastChar(path, '.');
-    if (dot && lstrcmpiA(dot + 1, "lnk") == 0) {
-        char linkPath[MAX_PATH];
-        lstrcpynA(linkPath, path, sizeof linkPath);
-        if (ReadExactLinkTarget(edit, linkPath, path) == LinkTargetNotHeld) {
-            TellNameNotHeld(GetParent(edit));
-            return;
-        }
-    }
+    if (!TakeShortcutTarget(GetParent(edit), path)) return;
     if (!IsExistingFile(path) && !IsExistingFolder(path)) return;
 
     HWND dialog = GetParent(edit);

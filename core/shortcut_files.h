@@ -31,6 +31,10 @@ enum LinkReadResult {
     LinkTargetRead,    // `target` holds the target
 };
 
+// Whether the file is named as a shortcut (".lnk"); one that does not read is
+// worth a word.
+BOOL HasShortcutName(const char* path);
+
 // The shortcut's exact target, turned into the ANSI code page with no
 // stand-in for any character: LinkTargetNotHeld when the target has a
 // character the code page cannot hold or does not fit in the 260-byte
