@@ -9,6 +9,7 @@
 #include "path_helpers.h"
 #include "shell_folders.h"
 #include "link_format.h"
+#include "wide_shell.h"
 #include <shlobj.h>
 #include <objidl.h>
 
@@ -27,6 +28,13 @@ static BOOL ToExactAnsi(const WCHAR* wide, char* target)
 static bool ToWide(const char* text, WCHAR* wide)
 {
     return MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH) != 0;
+}
+
+// Windows 95, 98 and Me keep every name in the code page: their ANSI read is
+// exact, and their wide calls do nothing.
+static bool HasAnsiShellOnly()
+{
+    return (GetVersion() & 0x80000000) != 0;
 }
 
 BOOL HasShortcutName(const char* path)
@@ -134,6 +142,7 @@ static bool TakeIfThere(const WCHAR* path, WCHAR* target)
 // else the relative text as it stands. `target` holds the relative text.
 static void CompleteRelativeTarget(IShellLinkA* link, const char* linkPath, WCHAR* target)
 {
+    if (HasAnsiShellOnly()) return; // the wide file calls below are stubs there
     WCHAR relative[WideTargetChars], widePath[MAX_PATH], candidate[2 * MAX_PATH];
     lstrcpynW(relative, target, WideTargetChars);
     int relativeLength = lstrlenW(relative);
@@ -233,18 +242,11 @@ static LinkReadResult CheapTarget(const LoadedLink& loaded, char* target)
     return TakeWholeText(text, sizeof text, target);
 }
 
-// Windows 95, 98 and Me keep every name in the code page: their ANSI read is
-// exact, and their wide calls do nothing.
-static bool HasAnsiShellOnly()
-{
-    return (GetVersion() & 0x80000000) != 0;
-}
-
 static bool PathFromItemList(IShellLinkA* link, WCHAR* wide)
 {
     LPITEMIDLIST items = nullptr;
     if (link->GetIDList(&items) != S_OK || !items) return false;
-    bool found = SHGetPathFromIDListW(items, wide) && wide[0];
+    bool found = WidePathFromItemList(items, wide) && wide[0];
     CoTaskMemFree(items);
     return found;
 }
@@ -410,14 +412,6 @@ static bool ReplaceIsWorthAWait(DWORD error, const char* to)
     return true;
 }
 
-static BOOL ReplaceRetrying(const char* from, const char* to)
-{
-    for (int retry = 0;; ++retry) {
-        if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return TRUE;
-        if (retry >= ConflictRetries || !ReplaceIsWorthAWait(GetLastError(), to)) return FALSE;
-        Sleep(ConflictPause);
-    }
-}
 
 // Removes a temporary file the save left; the caller reads the error of the
 // failure before it (a refused folder, say), not that of this clean-up.
@@ -428,18 +422,57 @@ static void DeleteTemporary(const char* temporary)
     SetLastError(error);
 }
 
-// Saves the shortcut beside its final name and moves it into place only after
-// the save succeeded, so a failed save never costs the user the old shortcut.
-static BOOL SaveThenReplace(const char* target, const char* linkPath, const char* description, WorkingFolderMode mode)
+// A new empty file beside the shortcut, named as GetTempFileNameA names it
+// where the folder leaves room for such names.
+static bool CreateFileBeside(const char* linkPath, char* temporary)
 {
     char folder[MAX_PATH];
     lstrcpynA(folder, linkPath, sizeof folder);
     char* backslash = FindLastChar(folder, '\\');
     if (backslash) *backslash = '\0';
-
-    char temporary[MAX_PATH];
     bool roomForTempName = backslash && lstrlenA(folder) + 14 < MAX_PATH;
-    if (roomForTempName ? !GetTempFileNameA(folder, "lnk", 0, temporary) : !CreateSiblingFile(linkPath, temporary)) {
+    return roomForTempName ? GetTempFileNameA(folder, "lnk", 0, temporary) != 0 : CreateSiblingFile(linkPath, temporary);
+}
+
+// Windows 95, 98 and Me have MoveFileExA only as a stub that fails. There the
+// old shortcut moves aside, the new one moves in, and the old one is deleted;
+// the old one moves back if the new one cannot take its place.
+static BOOL ReplaceByMoves(const char* from, const char* to)
+{
+    if (GetFileAttributesA(to) == INVALID_FILE_ATTRIBUTES) return MoveFileA(from, to);
+    char aside[MAX_PATH];
+    if (!CreateFileBeside(to, aside)) return FALSE;
+    DeleteFileA(aside); // MoveFileA never moves onto a file
+    if (!MoveFileA(to, aside)) {
+        DeleteTemporary(aside);
+        return FALSE;
+    }
+    if (MoveFileA(from, to)) {
+        DeleteFileA(aside);
+        return TRUE;
+    }
+    DWORD error = GetLastError();
+    MoveFileA(aside, to);
+    SetLastError(error);
+    return FALSE;
+}
+
+BOOL MoveSavedIntoPlace(const char* saved, const char* linkPath, BOOL byMoves)
+{
+    for (int retry = 0;; ++retry) {
+        if (byMoves ? ReplaceByMoves(saved, linkPath) : MoveFileExA(saved, linkPath, MOVEFILE_REPLACE_EXISTING))
+            return TRUE;
+        if (retry >= ConflictRetries || !ReplaceIsWorthAWait(GetLastError(), linkPath)) return FALSE;
+        Sleep(ConflictPause);
+    }
+}
+
+// Saves the shortcut beside its final name and moves it into place only after
+// the save succeeded, so a failed save never costs the user the old shortcut.
+static BOOL SaveThenReplace(const char* target, const char* linkPath, const char* description, WorkingFolderMode mode)
+{
+    char temporary[MAX_PATH];
+    if (!CreateFileBeside(linkPath, temporary)) {
         // No file can be made beside it: save straight over the old file.
         return SUCCEEDED(WriteLinkRetrying(target, linkPath, description, mode));
     }
@@ -447,7 +480,7 @@ static BOOL SaveThenReplace(const char* target, const char* linkPath, const char
         DeleteTemporary(temporary);
         return FALSE;
     }
-    if (ReplaceRetrying(temporary, linkPath)) return TRUE;
+    if (MoveSavedIntoPlace(temporary, linkPath, HasAnsiShellOnly())) return TRUE;
     DeleteTemporary(temporary);
     return FALSE;
 }
