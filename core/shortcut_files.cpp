@@ -412,7 +412,6 @@ static bool ReplaceIsWorthAWait(DWORD error, const char* to)
     return true;
 }
 
-
 // Removes a temporary file the save left; the caller reads the error of the
 // failure before it (a refused folder, say), not that of this clean-up.
 static void DeleteTemporary(const char* temporary)
@@ -436,7 +435,8 @@ static bool CreateFileBeside(const char* linkPath, char* temporary)
 
 // Windows 95, 98 and Me have MoveFileExA only as a stub that fails. There the
 // old shortcut moves aside, the new one moves in, and the old one is deleted;
-// the old one moves back if the new one cannot take its place.
+// the old one moves back if the new one cannot take its place (and should
+// even that fail, it stays beside, under the temporary name).
 static BOOL ReplaceByMoves(const char* from, const char* to)
 {
     if (GetFileAttributesA(to) == INVALID_FILE_ATTRIBUTES) return MoveFileA(from, to);
