@@ -169,17 +169,23 @@ static int TextListLength(const char* list)
     return length + 1;
 }
 
-// A chosen or dropped shortcut stands for its exact target; false, with
-// `path` empty, when it cannot be read or its target's name is one the code
-// page lacks (the user is told).
-static BOOL TakeShortcutTarget(HWND owner, char* path)
+LinkReadResult TakeShortcutTarget(HWND owner, char* path)
 {
-    if (!HasShortcutName(path)) return TRUE;
+    const char* dot = FindLastChar(path, '.');
+    if (!dot || (lstrcmpiA(dot, ".lnk") != 0 && lstrcmpiA(dot, ".lnk\"") != 0)) return LinkNotShortcut;
     char linkPath[MAX_PATH];
     lstrcpynA(linkPath, path, sizeof linkPath);
-    LinkReadResult result = ReadExactLinkTarget(owner, linkPath, path);
+    StripEnclosingQuotes(linkPath);
+    LinkReadResult result = ReadShortcutGivenAsTarget(owner, linkPath, path);
     if (result == LinkTargetNotHeld) TellNameNotHeld(owner);
-    return result == LinkTargetRead;
+    return result;
+}
+
+// A chosen or dropped file is taken unless it is a shortcut that gave no target.
+static BOOL TakeChosenFile(HWND owner, char* path)
+{
+    LinkReadResult result = TakeShortcutTarget(owner, path);
+    return result == LinkNotShortcut || result == LinkTargetRead;
 }
 
 // On the NT family the dialog runs in its wide form so that the chosen name
@@ -211,7 +217,7 @@ BOOL AskForExistingFile(HWND owner, char* path, const char* filter, const char* 
         if (!held) TellNameNotHeld(owner);
         return FALSE;
     }
-    return TakeShortcutTarget(owner, path);
+    return TakeChosenFile(owner, path);
 }
 
 BOOL ChooseTargetFile(HWND owner, char* path)
@@ -651,7 +657,7 @@ static void TakeDroppedTarget(HWND edit, HDROP drop)
     }
     char path[MAX_PATH] = "";
     DragQueryFileA(drop, 0, path, sizeof path);
-    if (!TakeShortcutTarget(GetParent(edit), path)) return;
+    if (!TakeChosenFile(GetParent(edit), path)) return;
     if (!IsExistingFile(path) && !IsExistingFolder(path)) return;
 
     HWND dialog = GetParent(edit);
