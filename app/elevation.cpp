@@ -217,13 +217,18 @@ static bool StartAsAdmin(HWND owner)
 
 bool OfferRestartAsAdmin(HWND dialog, const char* placeName)
 {
-    if (Pending.Guard) return false;
+    // A click handled while the question is open (the box dispatches the
+    // dialog's queued messages) or after a Yes asks nothing more.
+    static bool asking;
+    if (asking || Pending.Guard) return false;
     char question[sizeof OfferText + 100];
     char place[100];
     lstrcpynA(place, placeName, sizeof place);
     wsprintfA(question, OfferText, place);
-    if (MessageBoxA(dialog, question, "Pathwick", MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
-        return false;
+    asking = true;
+    int answer = MessageBoxA(dialog, question, "Pathwick", MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND);
+    asking = false;
+    if (answer != IDYES) return false;
     if (!PrepareHandOver()) return false;
     // Declined at the consent prompt (ERROR_CANCELLED) or failed: this run
     // goes on as if No had been answered.

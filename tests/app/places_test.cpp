@@ -228,6 +228,7 @@ TEST_F(AppPlaces, RefusedAllUsersPlaceOffersToOpenAgainAsAdministrator)
         {1003, "表ポ 100%"}, {1006, "説明 \"a|b\" 50%"}, {1005, "ツールポ"}};
     for (auto& box : typed) ASSERT_TRUE(SetItemText(Dialog, box.first, box.second));
     PostClick(Dialog, 410);
+    PostClick(Dialog, 410); // handled while the question is open: no second question
     ASSERT_NE(WaitForOtherDialog(), nullptr);
     EXPECT_EQ(ItemText(Dialog, 200), "プログラム (All User) 内への作成は拒否されました（管理者の権限が必要です）");
     ASSERT_NO_FATAL_FAILURE(AnswerMessage("プログラム (All User) のショートカットを作成・削除するには管理者の権限が"
