@@ -380,20 +380,22 @@ void ToggleLocation(HWND dialog, int boxId, const char* valueName, const char* t
     bool refused = !ok && GetLastError() == ERROR_ACCESS_DENIED;
     if (!ok) SendDlgItemMessageA(dialog, boxId, BM_SETCHECK, wasTicked ? BST_CHECKED : BST_UNCHECKED, 0);
 
-    // Only an administrator's limited run can change the all-users places by
-    // elevating; for any other run elevating would not help, or would mean
-    // another account with a Desktop and Start Menu of its own.
+    // A refusal names its reason before any offer, so a No or a declined
+    // consent prompt leaves it said.
     bool allUsers = IsAllUsersPlace(valueName);
-    bool offer = refused && allUsers && HasLimitedAdminToken();
     char text[1024];
-    if (refused && !offer)
+    if (refused)
         ComposeRefusedMessage(text, !wasTicked, allUsers, valueName, thirdArgument);
     else
         ComposeToggleMessage(text, !wasTicked, ok != FALSE, valueName, thirdArgument, groupShown, name);
     if (text[0]) SetDlgItemTextA(dialog, IDC_STATUS, text);
 
+    // Only an administrator's limited run can change the all-users places by
+    // elevating; for any other run elevating would not help, or would mean
+    // another account with a Desktop and Start Menu of its own.
     char place[MAX_PATH];
-    if (offer && NamePlace(place, valueName, thirdArgument) && OfferRestartAsAdmin(dialog, place, target))
+    if (refused && allUsers && HasLimitedAdminToken() && NamePlace(place, valueName, thirdArgument) &&
+        OfferRestartAsAdmin(dialog, place))
         PostMessageA(dialog, WM_COMMAND, IDOK, 0); // closed as by its button, so the settings are written
 }
 
@@ -549,6 +551,8 @@ static void InitLinkDialog(HWND dialog)
     wsprintfA(caption, " Pathwick %s", "Ver 1.50");
     SetWindowTextA(dialog, caption);
     ShowTargetAndName(dialog);
+    ShowHandedOverTexts(dialog, AppState.ScanOnOpen != 0);
+    LetShellDropsThrough(dialog);
     if (AppState.ScanOnOpen) {
         RequestedDeadLinkMode = 0;
         PostMessageA(dialog, WM_APP_START_SCAN, 0, 0);
