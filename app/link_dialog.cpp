@@ -170,17 +170,23 @@ static int TextListLength(const char* list)
     return length + 1;
 }
 
-// A chosen or dropped shortcut stands for its exact target; false, with
-// `path` empty, when it cannot be read or its target's name is one the code
-// page lacks (the user is told).
-static BOOL TakeShortcutTarget(HWND owner, char* path)
+LinkReadResult TakeShortcutTarget(HWND owner, char* path)
 {
-    if (!HasShortcutName(path)) return TRUE;
+    const char* dot = FindLastChar(path, '.');
+    if (!dot || (lstrcmpiA(dot, ".lnk") != 0 && lstrcmpiA(dot, ".lnk\"") != 0)) return LinkNotShortcut;
     char linkPath[MAX_PATH];
     lstrcpynA(linkPath, path, sizeof linkPath);
-    LinkReadResult result = ReadExactLinkTarget(owner, linkPath, path);
+    StripEnclosingQuotes(linkPath);
+    LinkReadResult result = ReadShortcutGivenAsTarget(owner, linkPath, path);
     if (result == LinkTargetNotHeld) TellNameNotHeld(owner);
-    return result == LinkTargetRead;
+    return result;
+}
+
+// A chosen or dropped file is taken unless it is a shortcut that gave no target.
+static BOOL TakeChosenFile(HWND owner, char* path)
+{
+    LinkReadResult result = TakeShortcutTarget(owner, path);
+    return result == LinkNotShortcut || result == LinkTargetRead;
 }
 
 // On the NT family the dialog runs in its wide form so that the chosen name
@@ -212,7 +218,7 @@ BOOL AskForExistingFile(HWND owner, char* path, const char* filter, const char* 
         if (!held) TellNameNotHeld(owner);
         return FALSE;
     }
-    return TakeShortcutTarget(owner, path);
+    return TakeChosenFile(owner, path);
 }
 
 BOOL ChooseTargetFile(HWND owner, char* path)
@@ -375,20 +381,22 @@ void ToggleLocation(HWND dialog, int boxId, const char* valueName, const char* t
     bool refused = !ok && GetLastError() == ERROR_ACCESS_DENIED;
     if (!ok) SendDlgItemMessageA(dialog, boxId, BM_SETCHECK, wasTicked ? BST_CHECKED : BST_UNCHECKED, 0);
 
-    // Only an administrator's limited run can change the all-users places by
-    // elevating; for any other run elevating would not help, or would mean
-    // another account with a Desktop and Start Menu of its own.
+    // A refusal names its reason before any offer, so a No or a declined
+    // consent prompt leaves it said.
     bool allUsers = IsAllUsersPlace(valueName);
-    bool offer = refused && allUsers && HasLimitedAdminToken();
     char text[1024];
-    if (refused && !offer)
+    if (refused)
         ComposeRefusedMessage(text, !wasTicked, allUsers, valueName, thirdArgument);
     else
         ComposeToggleMessage(text, !wasTicked, ok != FALSE, valueName, thirdArgument, groupShown, name);
     if (text[0]) SetDlgItemTextA(dialog, IDC_STATUS, text);
 
+    // Only an administrator's limited run can change the all-users places by
+    // elevating; for any other run elevating would not help, or would mean
+    // another account with a Desktop and Start Menu of its own.
     char place[MAX_PATH];
-    if (offer && NamePlace(place, valueName, thirdArgument) && OfferRestartAsAdmin(dialog, place, target))
+    if (refused && allUsers && HasLimitedAdminToken() && NamePlace(place, valueName, thirdArgument) &&
+        OfferRestartAsAdmin(dialog, place))
         PostMessageA(dialog, WM_COMMAND, IDOK, 0); // closed as by its button, so the settings are written
 }
 
@@ -544,6 +552,8 @@ static void InitLinkDialog(HWND dialog)
     wsprintfA(caption, " Pathwick %s", "Ver 1.50");
     SetWindowTextA(dialog, caption);
     ShowTargetAndName(dialog);
+    ShowHandedOverTexts(dialog, AppState.ScanOnOpen != 0);
+    LetShellDropsThrough(dialog);
     if (AppState.ScanOnOpen) {
         RequestedDeadLinkMode = 0;
         PostMessageA(dialog, WM_APP_START_SCAN, 0, 0);
@@ -652,7 +662,7 @@ static void TakeDroppedTarget(HWND edit, HDROP drop)
     }
     char path[MAX_PATH] = "";
     DragQueryFileA(drop, 0, path, sizeof path);
-    if (!TakeShortcutTarget(GetParent(edit), path)) return;
+    if (!TakeChosenFile(GetParent(edit), path)) return;
     if (!IsExistingFile(path) && !IsExistingFolder(path)) return;
 
     HWND dialog = GetParent(edit);

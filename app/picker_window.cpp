@@ -63,33 +63,12 @@ static void ReleasePickerCursor()
     PickerCursor = nullptr;
 }
 
-// A shortcut given as target is replaced by its own exact target (empty when
-// it cannot be read). False when that target's name cannot be held in the
-// code page: the user has been told, and nothing is made for a look-alike.
-static bool ResolveShortcutTarget(HWND window)
-{
-    const char* dot = FindLastChar(AppState.TargetPath, '.');
-    if (!dot || (lstrcmpiA(dot + 1, "lnk") != 0 && lstrcmpiA(dot + 1, "lnk\"") != 0)) return true;
-    char linkPath[MAX_PATH];
-    int length = lstrlenA(AppState.TargetPath);
-    if (length >= 2 && AppState.TargetPath[0] == '"' && AppState.TargetPath[length - 1] == '"')
-        lstrcpynA(linkPath, AppState.TargetPath + 1, length - 1);
-    else
-        lstrcpynA(linkPath, AppState.TargetPath, sizeof linkPath);
-    char target[MAX_PATH];
-    if (ReadExactLinkTarget(window, linkPath, target) == LinkTargetNotHeld) {
-        TellNameNotHeld(window);
-        return false;
-    }
-    lstrcpynA(AppState.TargetPath, target, MAX_PATH);
-    return true;
-}
-
 static void OnAfterCreate(HWND window)
 {
     if (AppState.ShowAboutAtStart) ShowAboutBox(window);
     if (AppState.TargetPath[0]) {
-        if (ResolveShortcutTarget(window)) ShowLinkDialog(window);
+        // Nothing is made for a look-alike of a name the code page lacks.
+        if (TakeShortcutTarget(window, AppState.TargetPath) != LinkTargetNotHeld) ShowLinkDialog(window);
         Close(window);
         return;
     }

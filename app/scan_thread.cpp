@@ -4,6 +4,7 @@
 // thread processes; that thread never waits for this one.
 #include "scan_thread.h"
 #include "app_state.h"
+#include "elevation.h"
 #include "link_search.h"
 #include "path_helpers.h"
 #include "resource.h"
@@ -222,6 +223,7 @@ DWORD WINAPI ScanThread(LPVOID parameter)
                     "指定フォルダを検索中");
     }
     PaintProgressMarks(dialog, ScanStageAllDone);
+    ShowHandedOverGroups(dialog);
     ShowSummary(dialog);
 
     if (SUCCEEDED(comStatus)) CoUninitialize();

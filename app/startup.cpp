@@ -2,6 +2,7 @@
 // Every failure at start is silent and every exit code is 0.
 #include "startup.h"
 #include "app_state.h"
+#include "dll_search.h"
 #include "elevation.h"
 #include "picker_window.h"
 #include "path_helpers.h"
@@ -132,21 +133,33 @@ static int RunMessageLoop()
     return status == -1 ? 0 : (int)message.wParam;
 }
 
+// Closes the guard, which a run of another account may have gone on without.
+static int EndRun(HANDLE mutex)
+{
+    if (mutex) CloseHandle(mutex);
+    return 0;
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argumentText, int showCommand)
 {
+    // First of all: a DLL planted beside the program must never load, least
+    // of all in a run the user has just given an administrator's rights.
+    LoadDllsFromSystemFolderOnly();
     // A run started by the offer to open again as administrator shares the
-    // guard with the run that started it, instead of ending at the sight of it.
-    const char* target = argumentText;
-    bool handOver = TakeHandOverMarker(argumentText, &target);
-    HANDLE mutex = handOver ? JoinInstanceMutex() : AcquireInstanceMutex(InstanceMutexName);
-    if (!mutex) return 0;
+    // guard with the run that started it, instead of ending at the sight of
+    // it; with no hand-over pending it is an ordinary start.
+    char handedTarget[MAX_PATH];
+    bool handOver = TakeHandOverMarker(argumentText, handedTarget);
+    const char* target = handOver ? handedTarget : argumentText;
+    HANDLE mutex = nullptr;
+    if (!handOver || !JoinInstanceMutex(&mutex)) {
+        mutex = AcquireInstanceMutex(InstanceMutexName);
+        if (!mutex) return 0;
+    }
 
     GetModuleFileNameA(instance, AppState.ModulePath, MAX_PATH);
     DeriveFilePaths(AppState.ModulePath);
-    if (DeleteLeftoverInstaller(AppState.InstallerFilePath)) {
-        CloseHandle(mutex);
-        return 0;
-    }
+    if (DeleteLeftoverInstaller(AppState.InstallerFilePath)) return EndRun(mutex);
 
     if (target && *target) {
         lstrcpynA(AppState.TargetPath, target, MAX_PATH);
@@ -157,26 +170,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argumentText, int showCo
     // path: say so and end, rather than show or link that path.
     if (!AppState.ShowAboutAtStart && !ArgumentTextFitsCodePage()) {
         TellNameNotHeld(nullptr);
-        CloseHandle(mutex);
-        return 0;
+        return EndRun(mutex);
     }
 
     // Windows XP loads the current controls that the manifest asks for only
     // when the program calls into them once.
     InitCommonControls();
-    if (!RegisterPickerClass(instance)) {
-        CloseHandle(mutex);
-        return 0;
-    }
+    if (!RegisterPickerClass(instance)) return EndRun(mutex);
     LoadLayeredSupport();
     if (!CreatePickerWindow(instance, showCommand)) {
         UnloadLayeredSupport();
-        CloseHandle(mutex);
-        return 0;
+        return EndRun(mutex);
     }
     int exitCode = RunMessageLoop();
     UnloadLayeredSupport();
     FinishHandOver();
-    CloseHandle(mutex);
+    EndRun(mutex);
     return exitCode;
 }

@@ -20,6 +20,18 @@ enum : DWORD {
     HasArgumentsFlag = 0x20,
     HasIconLocationFlag = 0x40,
     UnicodeFlag = 0x80,
+    HasEnvironmentFlag = 0x200,
+    HasInstallerIdFlag = 0x1000,
+    PreferEnvironmentFlag = 0x2000000,
+};
+
+const DWORD EnvironmentBlock = 0xA0000001, InstallerIdBlock = 0xA0000006;
+const DWORD AnsiBlockText = 8; // after a text block's size and signature
+
+// What the extra data blocks hold that a reader needs.
+struct ExtraFacts {
+    DWORD EnvironmentOffset; // of the ANSI text, in the file
+    bool InstallerId;
 };
 
 // A part of the file; every read is tested against its bounds first.
@@ -169,8 +181,8 @@ bool IsSoundNetworkLink(Span info, DWORD at)
 }
 
 // The link info from its first byte to the end of the file; `size` gets its
-// total, `localPath` whether it names a local path.
-bool IsSoundLinkInfo(Span rest, DWORD* size, bool* localPath)
+// total, `layout` the serial number of the target's volume where it is kept.
+bool IsSoundLinkInfo(Span rest, DWORD* size, LinkLayout* layout)
 {
     const DWORD ShortHeader = 0x1C, LongHeader = 0x24;
     const DWORD VolumeAndLocalPath = 0x1, NetworkLink = 0x2;
@@ -192,14 +204,15 @@ bool IsSoundLinkInfo(Span rest, DWORD* size, bool* localPath)
             return false;
     }
     *size = total;
-    *localPath = local != 0;
+    layout->HasVolumeSerial = (flags & VolumeAndLocalPath) != 0;
+    layout->VolumeSerial = layout->HasVolumeSerial ? info.Dword(volume + 8) : 0;
     return true;
 }
 
 // A block whose size and signature the shell reads the rest by.
 bool IsSoundDataBlock(Span block, Span idList)
 {
-    const DWORD TextBlock = 0x314, AnsiText = 8, WideText = 8 + MAX_PATH;
+    const DWORD TextBlock = 0x314, WideText = AnsiBlockText + MAX_PATH;
     DWORD signature = block.Dword(4);
     // The platform reads the wide text of any block of this size and family
     // as an installer's id.
@@ -207,10 +220,10 @@ bool IsSoundDataBlock(Span block, Span idList)
         !HasWideTextEnd(block.Part(WideText, 2 * MAX_PATH), 0))
         return false;
     switch (signature) {
-    case 0xA0000001: // environment variables in the target
-    case 0xA0000006: // an installer's id
+    case EnvironmentBlock: // environment variables in the target
+    case InstallerIdBlock:
     case 0xA0000007: // environment variables in the icon
-        return block.Size == TextBlock && HasTextEnd(block.Part(AnsiText, MAX_PATH), 0);
+        return block.Size == TextBlock && HasTextEnd(block.Part(AnsiBlockText, MAX_PATH), 0);
     case 0xA0000005: // a special folder: where its part of the ID list ends
         return block.Size == 0x10 && IsItemOffset(idList, block.Dword(12));
     case 0xA000000B: // a known folder, the same
@@ -223,13 +236,16 @@ bool IsSoundDataBlock(Span block, Span idList)
 
 // Blocks of at least a size and a signature up to one whose size is under
 // four (the end); a file that stops before the end is taken, as the shell takes it.
-bool IsSoundExtraData(Span file, DWORD at, Span idList)
+bool IsSoundExtraData(Span file, DWORD at, Span idList, ExtraFacts* facts)
 {
     while (file.Holds(at, 4)) {
         DWORD size = file.Dword(at);
         if (size < 4) return true;
         if (size < 8 || !file.Holds(at, size)) return false;
         if (!IsSoundDataBlock(file.Part(at, size), idList)) return false;
+        DWORD signature = file.Dword(at + 4);
+        if (signature == EnvironmentBlock && !facts->EnvironmentOffset) facts->EnvironmentOffset = at + AnsiBlockText;
+        if (signature == InstallerIdBlock) facts->InstallerId = true;
         at += size;
     }
     return true;
@@ -260,10 +276,10 @@ bool IsSoundShellLink(const BYTE* data, DWORD size, LinkLayout* layout)
         if (!IsSoundItemList(idList)) return false;
         at += 2 + idList.Size;
     }
-    bool localPath = false;
+    LinkLayout found = {};
     if (flags & HasLinkInfoFlag) {
         DWORD infoSize = 0;
-        if (!IsSoundLinkInfo(file.Part(at, size - at), &infoSize, &localPath)) return false;
+        if (!IsSoundLinkInfo(file.Part(at, size - at), &infoSize, &found)) return false;
         at += infoSize;
     }
     bool unicode = (flags & UnicodeFlag) != 0;
@@ -278,13 +294,20 @@ bool IsSoundShellLink(const BYTE* data, DWORD size, LinkLayout* layout)
         if (text == HasRelativePathFlag) relativeAt = at + 2, relativeChars = chars;
         at += 2 + (unicode ? 2 * chars : chars);
     }
-    if (!IsSoundExtraData(file, at, idList)) return false;
-    if (layout) {
-        layout->HasIdList = idList.Size != 0;
-        layout->RelativeOnly = (flags & HasRelativePathFlag) && !localPath;
-        layout->RelativeOffset = relativeAt;
-        layout->RelativeChars = relativeChars;
-        layout->Unicode = unicode;
-    }
+    ExtraFacts extra = {};
+    if (!IsSoundExtraData(file, at, idList, &extra)) return false;
+    if (!layout) return true;
+    bool elsewhere = (flags & (HasIdListFlag | HasLinkInfoFlag)) != 0;
+    DWORD text = extra.EnvironmentOffset;
+    bool environment = (flags & HasEnvironmentFlag) && text && (file.Data[text] || file.Word(text + MAX_PATH)) &&
+                       ((flags & PreferEnvironmentFlag) || !elsewhere);
+    found.HasIdList = idList.Size != 0;
+    found.RelativeOnly = (flags & HasRelativePathFlag) && !elsewhere && !environment;
+    found.RelativeOffset = relativeAt;
+    found.RelativeChars = relativeChars;
+    found.Unicode = unicode;
+    found.HasInstallerId = extra.InstallerId || (flags & HasInstallerIdFlag);
+    found.EnvironmentOffset = environment ? text : 0;
+    *layout = found;
     return true;
 }

@@ -14,11 +14,23 @@ const DWORD LinkHeaderSize = 0x4C;
 struct LinkLayout {
     bool HasIdList;
     // A target given only as a path relative to the shortcut's own folder
-    // (no local path in the link info): where its counted text lies.
+    // (no item ID list, no link info, no environment target): where its
+    // counted text lies.
     bool RelativeOnly;
     DWORD RelativeOffset;
     DWORD RelativeChars;
     bool Unicode;
+    // The serial number of the target's volume, where the link info keeps it.
+    bool HasVolumeSerial;
+    DWORD VolumeSerial;
+    // An installer's shortcut: Windows starts it through the installer,
+    // whatever path it shows.
+    bool HasInstallerId;
+    // Where the ANSI text of a target given with environment variables lies
+    // (its wide text follows MAX_PATH bytes later), when that target is the
+    // one Windows takes: the flag prefers it, or nothing else holds a target.
+    // 0 when there is none.
+    DWORD EnvironmentOffset;
 };
 
 // Whether the bytes begin with the shell link header (its size and class id).

@@ -16,6 +16,7 @@
 #include "target_check.h"
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 SweepStateRecord SweepState;
 
@@ -84,6 +85,7 @@ struct Walk {
     const char* Target; // empty or absent: nothing is looked for
     int StatusControl;
     LinkTargetReader* Reader;
+    DriveAnswers Drives; // asked once per letter
     LONG Depth;
     char SearchRoot[MAX_PATH];
     char FirstGroupFolder[MAX_PATH]; // where the target was first found
@@ -144,19 +146,42 @@ static void ShowGroupStatus(Walk& walk, const char* groupName)
 
 // A target that looks missing by the cheap read is checked again by the exact
 // one, which is rare: a look-alike of a name the code page lacks may name a
-// file that is not there while the real one is.
+// file that is not there while the real one is. Only a shortcut about to be
+// offered as broken is shown to Resolve, which may know where its target went.
 static TargetState CheckTarget(Walk& walk, const char* linkPath, const char* target)
 {
-    TargetState state = CheckTargetPath(target);
+    TargetFacts facts;
+    GatherTargetFacts(target, walk.Reader->Stored(linkPath), &walk.Drives, &facts);
+    TargetState state = JudgeTarget(facts);
     if (state != TargetBroken) return state;
     char exact[MAX_PATH];
     if (walk.Reader->ReadExact(walk.Owner, linkPath, exact) != LinkTargetRead) return TargetUncheckable;
-    return lstrcmpA(exact, target) == 0 ? TargetBroken : CheckTargetPath(exact);
+    if (lstrcmpA(exact, target) != 0) {
+        GatherTargetFacts(exact, walk.Reader->Stored(linkPath), &walk.Drives, &facts);
+        state = JudgeTarget(facts);
+        if (state != TargetBroken) return state;
+    }
+    facts.Resolve = walk.Reader->Resolve(walk.Owner, linkPath);
+    return JudgeTarget(facts);
+}
+
+// Before shell32 5.0 (Windows 95, 98 and NT 4 without the desktop update) the
+// shell knows no FOF_WANTNUKEWARNING: with FOF_NOCONFIRMATION it would delete
+// for good what the Recycle Bin cannot take, without a word.
+static bool ShellWarnsBeforeDeletingForGood()
+{
+    HMODULE shell = GetModuleHandleA("shell32.dll");
+    DLLGETVERSIONPROC getVersion = shell ? (DLLGETVERSIONPROC)(void*)GetProcAddress(shell, "DllGetVersion") : nullptr;
+    DLLVERSIONINFO version;
+    ZeroMemory(&version, sizeof version);
+    version.cbSize = sizeof version;
+    return getVersion && SUCCEEDED(getVersion(&version)) && version.dwMajorVersion >= 5;
 }
 
 // Moves the shortcut to the Recycle Bin, so that the user can take it back.
 // Where the bin cannot take it (a USB stick, a network folder, the bin turned
-// off) the shell asks before it deletes for good, and a No leaves it. Only a
+// off) the shell asks before it deletes for good, and a No leaves it; an
+// older shell asks before every delete. Only a
 // shortcut gone from its folder is counted, so the summary never reports a
 // file as deleted that is still there.
 static void DeleteBrokenLink(HWND owner, const char* linkPath)
@@ -171,7 +196,8 @@ static void DeleteBrokenLink(HWND owner, const char* linkPath)
     operation.hwnd = owner;
     operation.wFunc = FO_DELETE;
     operation.pFrom = names;
-    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_SILENT | FOF_NOERRORUI;
+    operation.fFlags = FOF_ALLOWUNDO | FOF_WANTNUKEWARNING | FOF_SILENT | FOF_NOERRORUI;
+    if (ShellWarnsBeforeDeletingForGood()) operation.fFlags |= FOF_NOCONFIRMATION;
     SHFileOperationA(&operation);
     if (GetFileAttributesA(linkPath) == INVALID_FILE_ATTRIBUTES &&
         (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
@@ -298,6 +324,9 @@ static bool SearchFilesIn(Walk& walk, char* foundLinkPath, const char* folder)
     do {
         if (MustStop()) break;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        // Opening a file a cloud client keeps online only downloads it; only
+        // a shortcut by its name is worth that.
+        if (IsOnlineOnly(entry.dwFileAttributes) && !HasShortcutName(entry.cFileName)) continue;
         char entryPath[MAX_PATH];
         if (!ComposePath(entryPath, sizeof entryPath, folder, "\\", entry.cFileName)) {
             NotePassedOver();

@@ -188,6 +188,8 @@ BOOL IsFullFolderPath(const char* path)
     if (!path) return FALSE;
     if (StartsAtDriveRoot(path)) return TRUE;
     if (path[0] != '\\' || path[1] != '\\') return FALSE;
+    // "\\?\" and "\\.\" name no server: the shell's delete refuses them.
+    if ((path[2] == '?' || path[2] == '.') && path[3] == '\\') return FALSE;
     const char* server = path + 2;
     const char* slash = FindFirstChar(server, '\\');
     // A share's name follows the server's, each at least one character long.

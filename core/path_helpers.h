@@ -38,6 +38,7 @@ BOOL HasWildcard(const char* text);
 // Whether `path` names a folder from a drive's root ("C:\\", "C:\\Mine") or
 // from a server's share ("\\\\server\\share"): a path that depends on the
 // current drive or folder names a different folder from one moment to the next.
+// The device and long-path forms ("\\?\", "\\.\") are no full folder paths.
 BOOL IsFullFolderPath(const char* path);
 // The full form of a folder path (".", ".." and doubled separators resolved,
 // no trailing backslash but a drive's own) into 260 bytes; false when it

@@ -30,13 +30,6 @@ static bool ToWide(const char* text, WCHAR* wide)
     return MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH) != 0;
 }
 
-// Windows 95, 98 and Me keep every name in the code page: their ANSI read is
-// exact, and their wide calls do nothing.
-static bool HasAnsiShellOnly()
-{
-    return (GetVersion() & 0x80000000) != 0;
-}
-
 BOOL HasShortcutName(const char* path)
 {
     const char* dot = FindLastChar(path, '.');
@@ -74,16 +67,63 @@ static bool ReadExactly(HANDLE file, BYTE* data, DWORD size)
     return ReadFile(file, data, size, &got, nullptr) && got == size;
 }
 
+// Windows 95, 98 and Me keep every name in the code page: their ANSI read is
+// exact, and their wide calls do nothing.
+static bool HasAnsiShellOnly()
+{
+    return (GetVersion() & 0x80000000) != 0;
+}
+
+// The target of an environment-variable block, expanded as Windows expands
+// it, and its text as it stands; false when either does not fit. The check
+// found both the ANSI and the wide text ended inside the block.
+static bool TakeEnvironmentTarget(const BYTE* text, WCHAR* target, char* environment)
+{
+    WCHAR wide[MAX_PATH];
+    for (int i = 0; i < MAX_PATH; ++i) wide[i] = (WCHAR)(text[MAX_PATH + 2 * i] | text[MAX_PATH + 2 * i + 1] << 8);
+    if ((!wide[0] || HasAnsiShellOnly()) && !MultiByteToWideChar(CP_ACP, 0, (const char*)text, -1, wide, MAX_PATH))
+        return false;
+    BOOL inexact = FALSE;
+    if (!WideCharToMultiByte(CP_ACP, 0, wide, -1, environment, MAX_PATH, nullptr, &inexact) || inexact)
+        environment[0] = '\0';
+    DWORD length = ExpandEnvironmentStringsW(wide, target, WideTargetChars);
+    if (!length && environment[0]) { // no wide calls before Windows 2000's family
+        char expanded[MAX_PATH];
+        length = ExpandEnvironmentStringsA(environment, expanded, MAX_PATH);
+        if (!length || length > MAX_PATH || !MultiByteToWideChar(CP_ACP, 0, expanded, -1, target, WideTargetChars))
+            length = 0;
+    }
+    if (length && length <= (DWORD)WideTargetChars) return true;
+    target[0] = 0;
+    return false;
+}
+
+// What the checked bytes say of the target besides what the shell gives.
+static bool TakeStoredFacts(const BYTE* data, const LinkLayout& layout, LoadedLink* loaded)
+{
+    StoredTarget& stored = loaded->Stored;
+    stored.HasVolumeSerial = layout.HasVolumeSerial;
+    stored.VolumeSerial = layout.VolumeSerial;
+    stored.HasInstallerId = layout.HasInstallerId;
+    stored.Source = layout.EnvironmentOffset ? TargetFromEnvironment
+                    : layout.RelativeOnly    ? TargetFromRelativePath
+                                             : TargetFromPath;
+    if (layout.EnvironmentOffset)
+        return TakeEnvironmentTarget(data + layout.EnvironmentOffset, loaded->OwnTarget, stored.Environment);
+    return !layout.RelativeOnly || TakeRelativeText(data, layout, loaded->OwnTarget);
+}
+
 // Reads the whole file into movable memory and checks it there. LinkTargetRead
 // means `memory` holds a sound shortcut (the caller frees it, or hands it to
-// a stream); `relative` then holds its relative target where it has no other.
-static LinkReadResult ReadCheckedFile(const char* linkPath, HGLOBAL* memory, WCHAR* relative)
+// a stream); `loaded` then holds what its bytes say of its target.
+static LinkReadResult ReadCheckedFile(const char* linkPath, HGLOBAL* memory, LoadedLink* loaded)
 {
     // Of a larger file only the header is read first: the walk meets every
     // file of a place, and most large ones are no shortcuts.
     const DWORD SmallFile = 64 * 1024;
     *memory = nullptr;
-    relative[0] = 0;
+    loaded->OwnTarget[0] = 0;
+    ZeroMemory(&loaded->Stored, sizeof loaded->Stored);
     HANDLE file = CreateFileA(linkPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return NothingReadFrom(linkPath, false);
@@ -98,8 +138,7 @@ static LinkReadResult ReadCheckedFile(const char* linkPath, HGLOBAL* memory, WCH
     bool sound = hasHeader && !tooBig && (first == size || ReadExactly(file, data + first, size - first));
     CloseHandle(file);
     LinkLayout layout = {};
-    sound = sound && IsSoundShellLink(data, size, &layout);
-    if (sound && layout.RelativeOnly) sound = TakeRelativeText(data, layout, relative);
+    sound = sound && IsSoundShellLink(data, size, &layout) && TakeStoredFacts(data, layout, loaded);
     if (data) GlobalUnlock(block);
     if (!sound) {
         if (block) GlobalFree(block);
@@ -171,32 +210,14 @@ void LoadedLink::Release()
     Path[0] = '\0';
 }
 
-// Resolving asks the file system about the target. On a network, removable
-// or CD drive that may wait for a server or a medium, shortcut after
-// shortcut, so only a target on a fixed drive (or one with no stored path)
-// is resolved. `driveTypes` keeps the 26 letters' types for a walk, or is null.
-static bool IsWorthResolving(IShellLinkA* link, UINT* driveTypes)
-{
-    char stored[WideTargetChars] = "";
-    if (link->GetPath(stored, sizeof stored, nullptr, SLGP_UNCPRIORITY) != S_OK || !stored[0]) return true;
-    if (!StartsAtDriveRoot(stored)) return false;
-    UINT* known = driveTypes ? &driveTypes[(stored[0] | 0x20) - 'a'] : nullptr;
-    if (known && *known) return *known == DRIVE_FIXED;
-    char root[4] = {stored[0], ':', '\\', '\0'};
-    UINT type = GetDriveTypeA(root);
-    if (known) *known = type;
-    return type == DRIVE_FIXED;
-}
-
-// Reads the file, checks it, loads a fresh shell link object (from `factory`
-// where given) from its bytes and resolves it without any user interface.
-// LinkTargetRead means `loaded` holds the object.
-static LinkReadResult LoadLink(IClassFactory* factory, HWND owner, const char* linkPath, LoadedLink* loaded,
-                               UINT* driveTypes = nullptr)
+// Reads the file, checks it and loads a fresh shell link object (from
+// `factory` where given) from its bytes. LinkTargetRead means `loaded` holds
+// the object.
+static LinkReadResult LoadLink(IClassFactory* factory, const char* linkPath, LoadedLink* loaded)
 {
     loaded->Release();
     HGLOBAL memory = nullptr;
-    LinkReadResult result = ReadCheckedFile(linkPath, &memory, loaded->RelativeTarget);
+    LinkReadResult result = ReadCheckedFile(linkPath, &memory, loaded);
     if (result != LinkTargetRead) return result;
     IShellLinkA* link = nullptr;
     HRESULT status = factory ? factory->CreateInstance(nullptr, IID_IShellLinkA, (void**)&link)
@@ -206,13 +227,11 @@ static LinkReadResult LoadLink(IClassFactory* factory, HWND owner, const char* l
         GlobalFree(memory);
         return LinkUnreadable;
     }
-    // No user interface, and a 1 ms time-out in the high word.
-    if (!LoadFromMemory(link, memory) ||
-        (IsWorthResolving(link, driveTypes) && FAILED(link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_ANY_MATCH, 1))))) {
+    if (!LoadFromMemory(link, memory)) {
         link->Release();
         return LinkUnreadable;
     }
-    if (loaded->RelativeTarget[0]) CompleteRelativeTarget(link, linkPath, loaded->RelativeTarget);
+    if (loaded->Stored.Source == TargetFromRelativePath) CompleteRelativeTarget(link, linkPath, loaded->OwnTarget);
     loaded->Link = link;
     lstrcpynA(loaded->Path, linkPath, MAX_PATH);
     return LinkTargetRead;
@@ -235,8 +254,8 @@ static LinkReadResult TakeWholeText(char* text, int size, char* output)
 static LinkReadResult CheapTarget(const LoadedLink& loaded, char* target)
 {
     char text[WideTargetChars] = "";
-    if (loaded.RelativeTarget[0])
-        WideCharToMultiByte(CP_ACP, 0, loaded.RelativeTarget, -1, text, sizeof text, nullptr, nullptr);
+    if (loaded.OwnTarget[0])
+        WideCharToMultiByte(CP_ACP, 0, loaded.OwnTarget, -1, text, sizeof text, nullptr, nullptr);
     else
         loaded.Link->GetPath(text, sizeof text, nullptr, SLGP_UNCPRIORITY);
     return TakeWholeText(text, sizeof text, target);
@@ -251,21 +270,41 @@ static bool PathFromItemList(IShellLinkA* link, WCHAR* wide)
     return found;
 }
 
-// The wide target: the item ID list holds the real name where the stored
-// path may hold a look-alike, so it comes first.
-static void WideTarget(const LoadedLink& loaded, WCHAR* wide)
+// The wide target as the shell link object gives it: the item ID list holds
+// the real name where the stored path may hold a look-alike, so it comes
+// first. On Windows 95, 98 and Me, the ANSI path.
+static void ShellTarget(IShellLinkA* shellLink, WCHAR* wide)
 {
     wide[0] = 0;
-    if (loaded.RelativeTarget[0]) {
-        lstrcpynW(wide, loaded.RelativeTarget, WideTargetChars);
+    if (HasAnsiShellOnly()) {
+        char text[MAX_PATH] = "";
+        if (shellLink->GetPath(text, MAX_PATH, nullptr, SLGP_UNCPRIORITY) != S_OK ||
+            !MultiByteToWideChar(CP_ACP, 0, text, -1, wide, WideTargetChars))
+            wide[0] = 0;
         return;
     }
-    if (PathFromItemList(loaded.Link, wide)) return;
+    if (PathFromItemList(shellLink, wide)) return;
     IShellLinkW* link = nullptr;
-    if (FAILED(loaded.Link->QueryInterface(IID_IShellLinkW, (void**)&link))) return;
+    if (FAILED(shellLink->QueryInterface(IID_IShellLinkW, (void**)&link))) return;
     if (link->GetPath(wide, WideTargetChars, nullptr, SLGP_UNCPRIORITY) != S_OK) wide[0] = 0;
     link->Release();
     wide[WideTargetChars - 1] = 0;
+}
+
+static void WideTarget(const LoadedLink& loaded, WCHAR* wide)
+{
+    if (loaded.OwnTarget[0])
+        lstrcpynW(wide, loaded.OwnTarget, WideTargetChars);
+    else
+        ShellTarget(loaded.Link, wide);
+}
+
+static LinkReadResult ExactAnsi(const WCHAR* wide, char* target)
+{
+    if (!wide[0]) return LinkUnreadable;
+    if (ToExactAnsi(wide, target)) return LinkTargetRead;
+    target[0] = '\0';
+    return LinkTargetNotHeld;
 }
 
 static LinkReadResult ExactTarget(const LoadedLink& loaded, char* target)
@@ -273,10 +312,34 @@ static LinkReadResult ExactTarget(const LoadedLink& loaded, char* target)
     if (HasAnsiShellOnly()) return CheapTarget(loaded, target);
     WCHAR wide[WideTargetChars];
     WideTarget(loaded, wide);
-    if (!wide[0]) return LinkUnreadable;
-    if (ToExactAnsi(wide, target)) return LinkTargetRead;
-    target[0] = '\0';
-    return LinkTargetNotHeld;
+    return ExactAnsi(wide, target);
+}
+
+static bool IsWideThere(const WCHAR* path)
+{
+    char ansi[MAX_PATH];
+    if (!HasAnsiShellOnly()) return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+    return WideCharToMultiByte(CP_ACP, 0, path, -1, ansi, MAX_PATH, nullptr, nullptr) && IsPathThere(ansi);
+}
+
+// Resolve's time-out when it shows no window, in the high word of its flags.
+const WORD ResolveBudget = 1000; // ms
+
+// Asks Resolve where the target of a loaded shortcut is now, without a window
+// and without writing to the file; `found` gets the exact path it names
+// where that is another one. The object is changed by it.
+static ResolveAnswer ResolveLoaded(HWND owner, const LoadedLink& loaded, char* found)
+{
+    WCHAR stored[WideTargetChars], now[WideTargetChars];
+    found[0] = '\0';
+    WideTarget(loaded, stored);
+    if (FAILED(loaded.Link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_NOUPDATE | SLR_ANY_MATCH, ResolveBudget))))
+        return ResolveFailed;
+    ShellTarget(loaded.Link, now);
+    if (!now[0] || lstrcmpiW(now, stored) == 0) return ResolveSamePath;
+    if (!IsWideThere(now)) return ResolveFoundGone;
+    if (ExactAnsi(now, found) != LinkTargetRead) found[0] = '\0';
+    return ResolveFoundThere;
 }
 
 // Arguments and working folder, taken only whole.
@@ -290,24 +353,26 @@ static void ReadWholeText(const LoadedLink& loaded, bool arguments, char* output
     if (TakeWholeText(text, sizeof text, output) != LinkTargetRead) output[0] = '\0';
 }
 
-HRESULT ReadLinkTarget(HWND owner, const char* linkPath, char* target, char* arguments, char* workingFolder)
+LinkReadResult ReadLinkTarget(HWND, const char* linkPath, char* target, char* arguments, char* workingFolder)
 {
-    if (!linkPath || !*linkPath) return 0;
+    if (!linkPath || !*linkPath) return LinkNotShortcut;
     if (target) target[0] = '\0';
     if (arguments) arguments[0] = '\0';
     if (workingFolder) workingFolder[0] = '\0';
 
     HRESULT comStatus = CoInitialize(nullptr);
     LoadedLink loaded;
-    HRESULT status = LoadLink(nullptr, owner, linkPath, &loaded) == LinkTargetRead ? S_OK : E_FAIL;
-    if (SUCCEEDED(status)) {
-        if (target && CheapTarget(loaded, target) != LinkTargetRead) status = S_FALSE;
+    LinkReadResult result = LoadLink(nullptr, linkPath, &loaded);
+    if (result == LinkTargetRead) {
+        char text[MAX_PATH];
+        result = CheapTarget(loaded, text);
+        if (target && result == LinkTargetRead) lstrcpynA(target, text, MAX_PATH);
         if (arguments) ReadWholeText(loaded, true, arguments);
         if (workingFolder) ReadWholeText(loaded, false, workingFolder);
     }
     loaded.Release();
     if (SUCCEEDED(comStatus)) CoUninitialize();
-    return status;
+    return result;
 }
 
 HRESULT WriteLink(const char* target, const char* linkPath, const char* description, WorkingFolderMode mode)
@@ -497,13 +562,20 @@ BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPath
     return SaveThenReplace(target, linkPath, description, mode);
 }
 
-// One read in an apartment and an object of its own.
-static LinkReadResult SingleRead(HWND owner, const char* linkPath, char* target, bool exact)
+// One exact read in an apartment and an object of its own; with `resolve`, a
+// target gone from a ready fixed drive is asked after.
+static LinkReadResult SingleExactRead(HWND owner, const char* linkPath, char* target, bool resolve)
 {
+    target[0] = '\0';
+    if (!linkPath || !*linkPath) return LinkNotShortcut;
     HRESULT comStatus = CoInitialize(nullptr);
     LoadedLink loaded;
-    LinkReadResult result = LoadLink(nullptr, owner, linkPath, &loaded);
-    if (result == LinkTargetRead) result = exact ? ExactTarget(loaded, target) : CheapTarget(loaded, target);
+    LinkReadResult result = LoadLink(nullptr, linkPath, &loaded);
+    if (result == LinkTargetRead) result = ExactTarget(loaded, target);
+    char found[MAX_PATH];
+    if (resolve && result == LinkTargetRead && IsReadyFixedDrive(target, nullptr) && !IsPathThere(target) &&
+        ResolveLoaded(owner, loaded, found) == ResolveFoundThere && found[0])
+        lstrcpynA(target, found, MAX_PATH);
     loaded.Release();
     if (SUCCEEDED(comStatus)) CoUninitialize();
     return result;
@@ -511,13 +583,17 @@ static LinkReadResult SingleRead(HWND owner, const char* linkPath, char* target,
 
 LinkReadResult ReadExactLinkTarget(HWND owner, const char* linkPath, char* target)
 {
-    target[0] = '\0';
-    if (!linkPath || !*linkPath) return LinkNotShortcut;
-    return SingleRead(owner, linkPath, target, true);
+    return SingleExactRead(owner, linkPath, target, false);
 }
 
-LinkTargetReader::LinkTargetReader() : factory_(nullptr), thread_(GetCurrentThreadId()), driveTypes_()
+LinkReadResult ReadShortcutGivenAsTarget(HWND owner, const char* linkPath, char* target)
 {
+    return SingleExactRead(owner, linkPath, target, true);
+}
+
+LinkTargetReader::LinkTargetReader() : factory_(nullptr)
+{
+    // Without the class object each file's object is made the long way.
     if (FAILED(CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, (void**)&factory_)))
         factory_ = nullptr;
 }
@@ -528,22 +604,41 @@ LinkTargetReader::~LinkTargetReader()
     if (factory_) factory_->Release();
 }
 
-LinkReadResult LinkTargetReader::Read(HWND owner, const char* linkPath, char* target)
+bool LinkTargetReader::IsLast(const char* linkPath) const
+{
+    return last_.Link && lstrcmpA(last_.Path, linkPath) == 0;
+}
+
+LinkReadResult LinkTargetReader::Read(HWND, const char* linkPath, char* target)
 {
     if (!linkPath || !*linkPath) return LinkNotShortcut;
     target[0] = '\0';
-    // Without a class object of this thread's apartment, each read is a
-    // single read and keeps nothing.
-    if (!factory_ || GetCurrentThreadId() != thread_) return SingleRead(owner, linkPath, target, false);
-    LinkReadResult result = LoadLink(factory_, owner, linkPath, &last_, driveTypes_);
+    LinkReadResult result = LoadLink(factory_, linkPath, &last_);
     if (result == LinkTargetRead) result = CheapTarget(last_, target);
     return result;
 }
 
-LinkReadResult LinkTargetReader::ReadExact(HWND owner, const char* linkPath, char* target)
+LinkReadResult LinkTargetReader::ReadExact(HWND, const char* linkPath, char* target)
 {
-    bool kept = last_.Link && factory_ && GetCurrentThreadId() == thread_ && lstrcmpA(last_.Path, linkPath) == 0;
-    if (!kept) return ReadExactLinkTarget(owner, linkPath, target);
     target[0] = '\0';
+    if (!linkPath || !*linkPath) return LinkNotShortcut;
+    if (!IsLast(linkPath)) {
+        LinkReadResult result = LoadLink(factory_, linkPath, &last_);
+        if (result != LinkTargetRead) return result;
+    }
     return ExactTarget(last_, target);
+}
+
+const StoredTarget* LinkTargetReader::Stored(const char* linkPath) const
+{
+    return IsLast(linkPath) ? &last_.Stored : nullptr;
+}
+
+ResolveAnswer LinkTargetReader::Resolve(HWND owner, const char* linkPath)
+{
+    if (!IsLast(linkPath) && LoadLink(factory_, linkPath, &last_) != LinkTargetRead) return ResolveFailed;
+    char found[MAX_PATH];
+    ResolveAnswer answer = ResolveLoaded(owner, last_, found);
+    last_.Release();
+    return answer;
 }

@@ -3,15 +3,12 @@
 #pragma once
 #include <windows.h>
 #include <shlobj.h>
+#include "target_check.h"
 
 // The main program's shortcuts carry the target's folder as working folder;
 // the installer's carry none.
 enum WorkingFolderMode { WithWorkingFolder, WithoutWorkingFolder };
 
-// Every output given is 260 bytes and is emptied first; a file that cannot be
-// loaded or resolved as a shortcut, or fails the check of its structure,
-// leaves the target empty, and so does a text too long for 260 bytes.
-HRESULT ReadLinkTarget(HWND owner, const char* linkPath, char* target, char* arguments, char* workingFolder);
 HRESULT WriteLink(const char* target, const char* linkPath, const char* description,
                   WorkingFolderMode mode = WithWorkingFolder);
 // True when the shortcut was written. A shortcut of the same name that stood
@@ -39,6 +36,14 @@ enum LinkReadResult {
 // worth a word.
 BOOL HasShortcutName(const char* path);
 
+// The stored target as the cheap read gives it (see LinkTargetReader::Read),
+// with arguments and working folder. Every output given is 260 bytes and is
+// emptied first; a file that cannot be loaded as a shortcut, or fails the
+// check of its structure, leaves them empty, and so does a text too long for
+// 260 bytes. LinkNotShortcut, with nothing emptied, for a missing or empty path.
+LinkReadResult ReadLinkTarget(HWND owner, const char* linkPath, char* target, char* arguments,
+                              char* workingFolder);
+
 // The shortcut's exact target, turned into the ANSI code page with no
 // stand-in for any character: LinkTargetNotHeld when the target has a
 // character the code page cannot hold or does not fit in the 260-byte
@@ -48,26 +53,36 @@ BOOL HasShortcutName(const char* path);
 // may hold a look-alike), from the path where there is no list; on Windows
 // 95, 98 and Me, whose names all lie in the code page, from the ANSI read.
 LinkReadResult ReadExactLinkTarget(HWND owner, const char* linkPath, char* target);
+// A shortcut the user gives as the target (command line, drop, chooser)
+// stands for its exact target, as ReadExactLinkTarget. Where that target is
+// gone from a ready fixed drive, IShellLink::Resolve is asked (no window, no
+// update of the file, about a second): an existing target it finds is taken,
+// and its failure leaves the stored one.
+LinkReadResult ReadShortcutGivenAsTarget(HWND owner, const char* linkPath, char* target);
 
 // Any target that fits the 260-byte ANSI buffer has fewer wide characters than
 // this, so a wide text that fills it was cut and is never taken.
 const int WideTargetChars = 1024;
 
 // A shortcut loaded from its checked bytes: the shell link object, the file's
-// path, and the target of a shortcut that holds only a path relative to its
-// own folder, completed as the shell's own file load completes it.
+// path, what the file says of its target besides the path, and the target
+// where Windows reads it from the bytes rather than as the shell link object
+// gives it under Wine: a target given only as a path relative to the
+// shortcut's own folder, completed as the shell's own file load completes it,
+// or given by an environment-variable block, expanded.
 struct LoadedLink {
     IShellLinkA* Link = nullptr;
     char Path[MAX_PATH] = "";
-    WCHAR RelativeTarget[WideTargetChars] = {};
+    StoredTarget Stored = {};
+    WCHAR OwnTarget[WideTargetChars] = {};
     void Release();
 };
 
 // Reads the targets of the many files of one walk. The shell link class
 // object is fetched once (CoGetClassObject) and each file gets a fresh object
 // from it, so nothing of one file carries into the next. Made, used and
-// destroyed on one thread, inside a COM apartment that outlives it; a read
-// without the class object (or from another thread) is a ReadLinkTarget.
+// destroyed on one thread, inside a COM apartment that outlives it. No read
+// asks Resolve: a target that no longer exists is read as it is stored.
 class LinkTargetReader {
 public:
     LinkTargetReader();
@@ -83,10 +98,16 @@ public:
     // Right after a Read of the same path it reuses the object that Read
     // loaded, which is kept until the next Read or the reader's end.
     LinkReadResult ReadExact(HWND owner, const char* linkPath, char* target);
+    // What the file last read says of its target besides the path; null for
+    // any other file.
+    const StoredTarget* Stored(const char* linkPath) const;
+    // What IShellLink::Resolve (no window, no update of the file, about a
+    // second) makes of the file last read, for one about to be offered as
+    // broken; the object is not kept after it.
+    ResolveAnswer Resolve(HWND owner, const char* linkPath);
 
 private:
+    bool IsLast(const char* linkPath) const;
     IClassFactory* factory_;
-    DWORD thread_;
     LoadedLink last_;
-    UINT driveTypes_[26]; // 0 until a letter's type is asked, once per walk
 };

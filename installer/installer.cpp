@@ -9,6 +9,7 @@
 // broken shortcuts is never switched on here.
 #include <windows.h>
 #include <shellapi.h>
+#include "dll_search.h"
 #include "link_search.h"
 #include "path_helpers.h"
 #include "shell_folders.h"
@@ -131,6 +132,9 @@ static void OfferMissingLinks(const char* folder, const char* mainProgram, bool 
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    // First of all: unpacked in a downloads folder, this program may lie
+    // beside anyone's DLL.
+    LoadDllsFromSystemFolderOnly();
     char folder[MAX_PATH];
     char mainProgram[MAX_PATH];
     char helpPage[MAX_PATH];

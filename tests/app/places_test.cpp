@@ -212,18 +212,26 @@ TEST_F(AppPlaces, FailuresPutTheTickBackAndSaySo)
     CloseAndExpectExitZero();
 }
 
-// An administrator's limited run refused by an all-users place offers to open
-// again as administrator. Yes starts a new run on the same target and ends
-// this one; the single-instance guard stays taken all the while.
+// An administrator's limited run refused by an all-users place says why and
+// offers to open again as administrator. Yes starts a new run with what the
+// user had typed and ends this one; the single-instance guard stays taken
+// all the while.
 TEST_F(AppPlaces, RefusedAllUsersPlaceOffersToOpenAgainAsAdministrator)
 {
-    ImmutableFolder locked(Tree.Folder("Common Desktop"));
+    ImmutableFolder locked(Tree.Folder("Common Programs"));
     ASSERT_TRUE(locked.Set);
     ASSERT_TRUE(Program.StartWide(Widen("\"" + Tree.Program() + "\" \"" + Target + "\""), Widen(Tree.Bin), nullptr, true));
     ASSERT_NE(Dialog = Program.WaitForLinkDialog(), nullptr);
     ExpectScanEnd(TickPlacesText(Name));
-    PostClick(Dialog, 407);
-    ASSERT_NO_FATAL_FAILURE(AnswerMessage("デスクトップ (All User) のショートカットを作成・削除するには管理者の権限が"
+    // ポ ends in the byte of '|', 表 in that of '\'.
+    const std::vector<std::pair<int, std::string>> typed = {
+        {1003, "表ポ 100%"}, {1006, "説明 \"a|b\" 50%"}, {1005, "ツールポ"}};
+    for (auto& box : typed) ASSERT_TRUE(SetItemText(Dialog, box.first, box.second));
+    PostClick(Dialog, 410);
+    PostClick(Dialog, 410); // handled while the question is open: no second question
+    ASSERT_NE(WaitForOtherDialog(), nullptr);
+    EXPECT_EQ(ItemText(Dialog, 200), "プログラム (All User) 内への作成は拒否されました（管理者の権限が必要です）");
+    ASSERT_NO_FATAL_FAILURE(AnswerMessage("プログラム (All User) のショートカットを作成・削除するには管理者の権限が"
                                           "必要です。\n\nPathwick を管理者として開き直しますか？", IDYES));
     Quillet second;
     bool guardLost = false;
@@ -235,7 +243,22 @@ TEST_F(AppPlaces, RefusedAllUsersPlaceOffersToOpenAgainAsAdministrator)
     }, StartLimitMs, "a new run's link dialog");
     EXPECT_FALSE(guardLost) << "a third start could have run beside them";
     EXPECT_TRUE(Program.EndsWithExitZero());
-    EXPECT_EQ(ItemText(second.WaitForLinkDialog(), 1000), Target);
+    HWND dialog = second.WaitForLinkDialog();
+    std::string seen;
+    EXPECT_TRUE(WaitForScanEnd(second, dialog, TickPlacesText(typed[0].second), &seen)) << Hex(seen);
+    EXPECT_EQ(ItemText(dialog, 1000), Target);
+    for (auto& box : typed) EXPECT_EQ(ItemText(dialog, box.first), box.second) << box.first;
+}
+
+// The marker with no run handing over is an ordinary second start.
+TEST_F(AppPlaces, HandOverMarkerWithoutAHandOverIsASecondStart)
+{
+    ASSERT_TRUE(OpenIdle());
+    Quillet second;
+    ASSERT_TRUE(second.Start(Tree.Program(), "|HandOver|" + Target + "|", false));
+    EXPECT_TRUE(second.EndsWithExitZero()) << "the marked run stayed beside the open one";
+    EXPECT_TRUE(IsWindow(Dialog));
+    CloseAndExpectExitZero();
 }
 
 // An elevated run (under Wine every run's own token is) is offered nothing:

@@ -72,15 +72,25 @@ TEST_F(AppSweepSafety, WhatCannotBeCheckedIsNeverBrokenAndTheBrokenGoToTheTrash)
     for (int level = 0; level < 3; ++level) CreateDirectoryW((deep += L"\\" + std::wstring(45, L'表')).c_str(), nullptr);
     std::wstring targets[2] = {apps + L"\\emoji\U0001F600.exe", deep + L"\\tool.exe"};
     ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, targets[1].c_str(), -1, nullptr, 0, nullptr, nullptr), MAX_PATH);
-    std::vector<std::string> kept = {LinkIn("Desktop", "", "q"), LinkIn("Desktop", "", "r"),
-                                     LinkIn("Desktop", "", "emoji"), LinkIn("Desktop", "", "long")};
+    std::vector<std::string> kept = {LinkIn("Desktop", "", "q"),     LinkIn("Desktop", "", "r"),
+                                     LinkIn("Desktop", "", "emoji"), LinkIn("Desktop", "", "long"),
+                                     LinkIn("Desktop", "", "disk"),  LinkIn("Desktop", "", "installer")};
     ASSERT_TRUE(MakeShortcut(kept[0], "Q:\\tools\\q.exe") && MakeShortcut(kept[1], "R:\\tools\\r.exe"));
     for (int i = 0; i < 2; ++i) {
         CloseHandle(CreateFileW(targets[i].c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         ASSERT_TRUE(MakeWideShortcut(Widen(kept[2 + i]), targets[i]));
     }
+    // Made for another disk at C: (its link info's volume serial differs), and
+    // an installer's shortcut (an installer-id block before the end block).
+    std::string bytes = ReadBytes(Gone), disk = bytes, installer = bytes;
+    DWORD flags = *(DWORD*)&bytes[0x14], info = 0x4C + (flags & 1 ? 2 + *(WORD*)&bytes[0x4C] : 0);
+    ASSERT_EQ(flags & 2, 2u) << "Wine writes a link info";
+    disk[info + *(DWORD*)&bytes[info + 12] + 8] ^= 1;
+    installer.insert(installer.size() - 4, std::string("\x14\x03\0\0\x06\0\0\xA0", 8) + std::string(0x30C, '\0'));
+    ASSERT_TRUE(WriteBytes(kept[4], disk) && WriteBytes(kept[5], installer));
+    ASSERT_EQ(ShortcutTarget(kept[5]), "C:\\pathwick-gone\\gone.exe") << "Wine reads past the block";
 
-    Check(9, "1 個のリンク切れのうち 1 個を削除し 4 個は確認できませんでした");
+    Check(9, "1 個のリンク切れのうち 1 個を削除し 6 個は確認できませんでした");
     for (const std::string& link : kept) EXPECT_TRUE(FileExists(link)) << link;
     EXPECT_FALSE(FileExists(Gone));
     EXPECT_TRUE(InTrash("gone.lnk")) << "the deleted shortcut can be restored";

@@ -117,14 +117,20 @@ TEST_F(SweepTest, CancelEndsTheWholeScan)
 }
 
 // Each case is fed to the rules as a path where the code page can name it,
-// and swept as a shortcut's target unless a shortcut cannot hold it.
+// and swept as a shortcut's target unless a shortcut cannot hold it. What
+// Windows answers and Wine never does is laid over the facts Wine gives.
 TEST_F(SweepTest, OnlyATargetCertainlyGoneIsBroken)
 {
     std::wstring root = Widen(places.Root()), deep = root + L"\\" + std::wstring(90, L'表');
     std::string games = UnixPathOf(places.Root()) + "/Games", done = places.Root() + "\\done";
     ASSERT_TRUE(RunShell("ln -sfn /pathwick-no-volume '" + games + "'", done));
     TypedDrive removable(places.Root(), DRIVE_REMOVABLE), network(places.Root(), DRIVE_REMOTE);
-    struct Case { const char* label; std::wstring target; TargetState expected; } cases[] = {
+    struct Case {
+        const char* label;
+        std::wstring target;
+        TargetState expected;
+        void (*windows)(TargetFacts&) = nullptr;
+    } cases[] = {
         {"there", root, TargetPresent}, {"gone", Widen(Gone), TargetBroken},
         {"look-alike", root + L"\\Caf\u00e9\\tool.exe", TargetUncheckable},
         {"behind a link into nothing", root + L"\\Games\\tool.exe", TargetUncheckable},
@@ -132,6 +138,21 @@ TEST_F(SweepTest, OnlyATargetCertainlyGoneIsBroken)
         {"network", Widen(network.Path("gone.exe")), TargetUncheckable}, {"relative", L"gone.exe", TargetUncheckable},
         {"too long", deep + L"\\" + std::wstring(45, L'表') + L".exe", TargetUncheckable},
         {"read back empty", L"", TargetUncheckable},
+        {"another disk at the letter", Widen(Gone), TargetUncheckable,
+         [](TargetFacts& f) { f.HasStoredSerial = true, f.StoredSerial = f.CurrentSerial + 1; }},
+        {"online-only folder on the way", Widen(Gone), TargetUncheckable,
+         [](TargetFacts& f) { f.OnlineOnlyOnWay = true; }},
+        {"32-bit run, 64-bit program there", Widen(Gone), TargetPresent,
+         [](TargetFacts& f) { f.Wow64 = Wow64, f.Counterpart = CounterpartThere; }},
+        {"32-bit run, 64-bit program gone too", Widen(Gone), TargetBroken,
+         [](TargetFacts& f) { f.Wow64 = Wow64, f.Counterpart = CounterpartGone; }},
+        {"32-bit run, counterpart unknown", Widen(Gone), TargetUncheckable,
+         [](TargetFacts& f) { f.Wow64 = Wow64, f.Counterpart = CounterpartUnknown; }},
+        {"run that cannot tell its bits", Widen(Gone), TargetUncheckable,
+         [](TargetFacts& f) { f.Wow64 = Wow64Unknown; }},
+        {"Resolve fails", Widen(Gone), TargetBroken, [](TargetFacts& f) { f.Resolve = ResolveFailed; }},
+        {"Resolve finds it moved", Widen(Gone), TargetPresent, [](TargetFacts& f) { f.Resolve = ResolveFoundThere; }},
+        {"Resolve names a gone path", Widen(Gone), TargetBroken, [](TargetFacts& f) { f.Resolve = ResolveFoundGone; }},
     };
     std::string link = places.Folder("Desktop") + "\\case.lnk";
     for (const Case& c : cases) {
@@ -139,6 +160,13 @@ TEST_F(SweepTest, OnlyATargetCertainlyGoneIsBroken)
         char path[MAX_PATH * 2];
         BOOL inexact = FALSE;
         WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, c.target.c_str(), -1, path, sizeof path, nullptr, &inexact);
+        if (c.windows) {
+            TargetFacts facts;
+            GatherTargetFacts(path, nullptr, nullptr, &facts);
+            c.windows(facts);
+            EXPECT_EQ(c.expected, JudgeTarget(facts));
+            continue;
+        }
         EXPECT_TRUE(inexact || !path[0] || CheckTargetPath(path) == c.expected) << path;
         if (c.target == L"gone.exe") continue; // the shell link object makes it a full path
         SetUp();

@@ -78,6 +78,10 @@ TEST(IsFullFolderPath, OnlyFromADriveRootOrAShare)
     for (const char* full : {"C:\\", "c:\\Mine", "\\\\srv\\share", "\\\\表\\共有\\x"}) EXPECT_TRUE(IsFullFolderPath(full)) << full;
     for (const char* partial : {"", "Mine", "C:", "C:Mine", "\\Mine", "\\\\srv", "\\\\srv\\", "\\\\\\share", ".\\x", "\\\\表"})
         EXPECT_FALSE(IsFullFolderPath(partial)) << partial;
+    // Only a path from a drive's root can lie on a mapped letter, which an
+    // elevated run does not see: only such a path is asked for its share.
+    for (const char* drive : {"C:\\x", "z:\\"}) EXPECT_TRUE(StartsAtDriveRoot(drive)) << drive;
+    for (const char* other : {"\\\\srv\\share\\x", "C:x", "\\x", "1:\\x", ""}) EXPECT_FALSE(StartsAtDriveRoot(other)) << other;
 }
 
 TEST(HasPrefix, ExactAndCaseSensitive)

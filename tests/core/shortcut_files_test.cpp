@@ -19,8 +19,8 @@ TEST(ShortcutFiles, RoundTripCarriesTargetAndWorkingFolder)
     for (const Case& c : cases) {
         ASSERT_TRUE(CreateLinkIn(c.target, nullptr, temp.Path().c_str(), "表示", "description", c.mode));
         char target[MAX_PATH] = "x", arguments[MAX_PATH] = "x", workingFolder[MAX_PATH] = "x";
-        HRESULT status = ReadLinkTarget(nullptr, (temp / "表示.lnk").c_str(), target, arguments, workingFolder);
-        EXPECT_TRUE(SUCCEEDED(status)) << std::hex << status;
+        std::string link = temp / "表示.lnk";
+        EXPECT_EQ(LinkTargetRead, ReadLinkTarget(nullptr, link.c_str(), target, arguments, workingFolder));
         EXPECT_STREQ(c.target, target);
         EXPECT_STREQ("", arguments);
         EXPECT_STREQ(c.workingFolder, workingFolder) << c.target;
@@ -52,8 +52,8 @@ TEST(ShortcutFiles, WhatIsNoShortcutReadsAsAnEmptyTarget)
         EXPECT_STREQ("", folder) << c.name;
     }
     char target[MAX_PATH] = "sentinel";
-    EXPECT_EQ(0, ReadLinkTarget(nullptr, "", target, nullptr, nullptr));
-    EXPECT_EQ(0, ReadLinkTarget(nullptr, nullptr, target, nullptr, nullptr));
+    EXPECT_EQ(LinkNotShortcut, ReadLinkTarget(nullptr, "", target, nullptr, nullptr));
+    EXPECT_EQ(LinkNotShortcut, ReadLinkTarget(nullptr, nullptr, target, nullptr, nullptr));
     EXPECT_STREQ("sentinel", target);
     EXPECT_EQ("", ShortcutTarget(temp / "missing.lnk"));
 }
