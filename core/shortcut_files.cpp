@@ -86,8 +86,8 @@ static bool TakeEnvironmentTarget(const BYTE* text, WCHAR* target, char* environ
     BOOL inexact = FALSE;
     if (!WideCharToMultiByte(CP_ACP, 0, wide, -1, environment, MAX_PATH, nullptr, &inexact) || inexact)
         environment[0] = '\0';
-    DWORD length = ExpandEnvironmentStringsW(wide, target, WideTargetChars);
-    if (!length && environment[0]) { // no wide calls before Windows 2000's family
+    DWORD length = HasAnsiShellOnly() ? 0 : ExpandEnvironmentStringsW(wide, target, WideTargetChars);
+    if (!length && environment[0]) { // the ANSI call on Windows 95, 98 and Me
         char expanded[MAX_PATH];
         length = ExpandEnvironmentStringsA(environment, expanded, MAX_PATH);
         if (!length || length > MAX_PATH || !MultiByteToWideChar(CP_ACP, 0, expanded, -1, target, WideTargetChars))
@@ -294,7 +294,7 @@ static void ShellTarget(IShellLinkA* shellLink, WCHAR* wide)
 static void WideTarget(const LoadedLink& loaded, WCHAR* wide)
 {
     if (loaded.OwnTarget[0])
-        lstrcpynW(wide, loaded.OwnTarget, WideTargetChars);
+        CopyMemory(wide, loaded.OwnTarget, sizeof loaded.OwnTarget); // lstrcpynW is a stub on Windows 95
     else
         ShellTarget(loaded.Link, wide);
 }
@@ -322,6 +322,17 @@ static bool IsWideThere(const WCHAR* path)
     return WideCharToMultiByte(CP_ACP, 0, path, -1, ansi, MAX_PATH, nullptr, nullptr) && IsPathThere(ansi);
 }
 
+// lstrcmpiW is a stub on Windows 95, 98 and Me: there the code page's names
+// are compared.
+static bool IsSameWidePath(const WCHAR* one, const WCHAR* other)
+{
+    char first[MAX_PATH], second[MAX_PATH];
+    if (!HasAnsiShellOnly()) return lstrcmpiW(one, other) == 0;
+    return WideCharToMultiByte(CP_ACP, 0, one, -1, first, MAX_PATH, nullptr, nullptr) &&
+           WideCharToMultiByte(CP_ACP, 0, other, -1, second, MAX_PATH, nullptr, nullptr) &&
+           lstrcmpiA(first, second) == 0;
+}
+
 // Resolve's time-out when it shows no window, in the high word of its flags.
 const WORD ResolveBudget = 1000; // ms
 
@@ -336,7 +347,7 @@ static ResolveAnswer ResolveLoaded(HWND owner, const LoadedLink& loaded, char* f
     if (FAILED(loaded.Link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_NOUPDATE | SLR_ANY_MATCH, ResolveBudget))))
         return ResolveFailed;
     ShellTarget(loaded.Link, now);
-    if (!now[0] || lstrcmpiW(now, stored) == 0) return ResolveSamePath;
+    if (!now[0] || IsSameWidePath(now, stored)) return ResolveSamePath;
     if (!IsWideThere(now)) return ResolveFoundGone;
     if (ExactAnsi(now, found) != LinkTargetRead) found[0] = '\0';
     return ResolveFoundThere;
