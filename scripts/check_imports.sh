@@ -3,13 +3,12 @@
 # header asks for no newer system, and every imported function is in the
 # table (first_windows.txt) and no newer there than the package allows.
 # package.sh packs nothing that fails; CTest runs it on every build.
-#   check_imports.sh x86|x64 PROGRAM...
+#   check_imports.sh x86|x64 FOLDER   (every .exe in it)
 set -euo pipefail
 arch=$1
-shift
 table="$(dirname "${BASH_SOURCE[0]}")/first_windows.txt"
 failed=0
-for program in "$@"; do
+for program in "$2"/*.exe; do
     x86_64-w64-mingw32-objdump -p "$program" | awk -v arch="$arch" -v program="$program" -v table="$table" '
     BEGIN {
         split("3.1 3.5 3.51 4.0 2000 XP 2003 Vista 7 8 8.1 10", names, " ")

@@ -40,7 +40,7 @@ stage_arch() {
             || { echo "$exe is not $format" >&2; exit 1; }
     done
     # Each program must load on the oldest Windows its folder is for.
-    bash scripts/check_imports.sh "$(basename "$folder")" "$folder"/*.exe
+    bash scripts/check_imports.sh "$(basename "$folder")" "$folder"
     [ -s "$folder/Dovemere.html" ] || echo "warning: $folder/Dovemere.html is empty" >&2
 }
 
