@@ -16,6 +16,7 @@
 #include "shell_folders.h"
 #include "shortcut_files.h"
 #include "unheld_names.h"
+#include "wide_shell.h"
 #include <shlobj.h>
 #include <shellapi.h>
 
@@ -237,7 +238,7 @@ static int CALLBACK ChooseFolderCallback(HWND browser, UINT message, LPARAM, LPA
 static bool ItemListNameFitsCodePage(LPCITEMIDLIST items)
 {
     WCHAR wide[MAX_PATH];
-    return !SHGetPathFromIDListW(items, wide) || WideNameFitsCodePage(wide);
+    return !WidePathFromItemList(items, wide) || WideNameFitsCodePage(wide);
 }
 
 BOOL ChooseFolder(HWND owner, char* path)
@@ -655,7 +656,7 @@ static void TakeDroppedTarget(HWND edit, HDROP drop)
     // A name too long for a path buffer is ignored, never cut short.
     if (DragQueryFileA(drop, 0, nullptr, 0) >= MAX_PATH) return;
     WCHAR wide[MAX_PATH];
-    if (DragQueryFileW(drop, 0, wide, MAX_PATH) && !WideNameFitsCodePage(wide)) {
+    if (WideDroppedFile(drop, 0, wide, MAX_PATH) && !WideNameFitsCodePage(wide)) {
         TellNameNotHeld(GetParent(edit));
         return;
     }

@@ -9,6 +9,7 @@
 #include "path_helpers.h"
 #include "shell_folders.h"
 #include "link_format.h"
+#include "wide_shell.h"
 #include <shlobj.h>
 #include <objidl.h>
 
@@ -85,8 +86,8 @@ static bool TakeEnvironmentTarget(const BYTE* text, WCHAR* target, char* environ
     BOOL inexact = FALSE;
     if (!WideCharToMultiByte(CP_ACP, 0, wide, -1, environment, MAX_PATH, nullptr, &inexact) || inexact)
         environment[0] = '\0';
-    DWORD length = ExpandEnvironmentStringsW(wide, target, WideTargetChars);
-    if (!length && environment[0]) { // no wide calls before Windows 2000's family
+    DWORD length = HasAnsiShellOnly() ? 0 : ExpandEnvironmentStringsW(wide, target, WideTargetChars);
+    if (!length && environment[0]) { // the ANSI call on Windows 95, 98 and Me
         char expanded[MAX_PATH];
         length = ExpandEnvironmentStringsA(environment, expanded, MAX_PATH);
         if (!length || length > MAX_PATH || !MultiByteToWideChar(CP_ACP, 0, expanded, -1, target, WideTargetChars))
@@ -180,6 +181,7 @@ static bool TakeIfThere(const WCHAR* path, WCHAR* target)
 // else the relative text as it stands. `target` holds the relative text.
 static void CompleteRelativeTarget(IShellLinkA* link, const char* linkPath, WCHAR* target)
 {
+    if (HasAnsiShellOnly()) return; // the wide file calls below are stubs there
     WCHAR relative[WideTargetChars], widePath[MAX_PATH], candidate[2 * MAX_PATH];
     lstrcpynW(relative, target, WideTargetChars);
     int relativeLength = lstrlenW(relative);
@@ -263,7 +265,7 @@ static bool PathFromItemList(IShellLinkA* link, WCHAR* wide)
 {
     LPITEMIDLIST items = nullptr;
     if (link->GetIDList(&items) != S_OK || !items) return false;
-    bool found = SHGetPathFromIDListW(items, wide) && wide[0];
+    bool found = WidePathFromItemList(items, wide) && wide[0];
     CoTaskMemFree(items);
     return found;
 }
@@ -292,7 +294,7 @@ static void ShellTarget(IShellLinkA* shellLink, WCHAR* wide)
 static void WideTarget(const LoadedLink& loaded, WCHAR* wide)
 {
     if (loaded.OwnTarget[0])
-        lstrcpynW(wide, loaded.OwnTarget, WideTargetChars);
+        CopyMemory(wide, loaded.OwnTarget, sizeof loaded.OwnTarget); // lstrcpynW is a stub on Windows 95
     else
         ShellTarget(loaded.Link, wide);
 }
@@ -320,6 +322,17 @@ static bool IsWideThere(const WCHAR* path)
     return WideCharToMultiByte(CP_ACP, 0, path, -1, ansi, MAX_PATH, nullptr, nullptr) && IsPathThere(ansi);
 }
 
+// lstrcmpiW is a stub on Windows 95, 98 and Me: there the code page's names
+// are compared.
+static bool IsSameWidePath(const WCHAR* one, const WCHAR* other)
+{
+    char first[MAX_PATH], second[MAX_PATH];
+    if (!HasAnsiShellOnly()) return lstrcmpiW(one, other) == 0;
+    return WideCharToMultiByte(CP_ACP, 0, one, -1, first, MAX_PATH, nullptr, nullptr) &&
+           WideCharToMultiByte(CP_ACP, 0, other, -1, second, MAX_PATH, nullptr, nullptr) &&
+           lstrcmpiA(first, second) == 0;
+}
+
 // Resolve's time-out when it shows no window, in the high word of its flags.
 const WORD ResolveBudget = 1000; // ms
 
@@ -334,7 +347,7 @@ static ResolveAnswer ResolveLoaded(HWND owner, const LoadedLink& loaded, char* f
     if (FAILED(loaded.Link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_NOUPDATE | SLR_ANY_MATCH, ResolveBudget))))
         return ResolveFailed;
     ShellTarget(loaded.Link, now);
-    if (!now[0] || lstrcmpiW(now, stored) == 0) return ResolveSamePath;
+    if (!now[0] || IsSameWidePath(now, stored)) return ResolveSamePath;
     if (!IsWideThere(now)) return ResolveFoundGone;
     if (ExactAnsi(now, found) != LinkTargetRead) found[0] = '\0';
     return ResolveFoundThere;
@@ -475,15 +488,6 @@ static bool ReplaceIsWorthAWait(DWORD error, const char* to)
     return true;
 }
 
-static BOOL ReplaceRetrying(const char* from, const char* to)
-{
-    for (int retry = 0;; ++retry) {
-        if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return TRUE;
-        if (retry >= ConflictRetries || !ReplaceIsWorthAWait(GetLastError(), to)) return FALSE;
-        Sleep(ConflictPause);
-    }
-}
-
 // Removes a temporary file the save left; the caller reads the error of the
 // failure before it (a refused folder, say), not that of this clean-up.
 static void DeleteTemporary(const char* temporary)
@@ -493,18 +497,58 @@ static void DeleteTemporary(const char* temporary)
     SetLastError(error);
 }
 
-// Saves the shortcut beside its final name and moves it into place only after
-// the save succeeded, so a failed save never costs the user the old shortcut.
-static BOOL SaveThenReplace(const char* target, const char* linkPath, const char* description, WorkingFolderMode mode)
+// A new empty file beside the shortcut, named as GetTempFileNameA names it
+// where the folder leaves room for such names.
+static bool CreateFileBeside(const char* linkPath, char* temporary)
 {
     char folder[MAX_PATH];
     lstrcpynA(folder, linkPath, sizeof folder);
     char* backslash = FindLastChar(folder, '\\');
     if (backslash) *backslash = '\0';
-
-    char temporary[MAX_PATH];
     bool roomForTempName = backslash && lstrlenA(folder) + 14 < MAX_PATH;
-    if (roomForTempName ? !GetTempFileNameA(folder, "lnk", 0, temporary) : !CreateSiblingFile(linkPath, temporary)) {
+    return roomForTempName ? GetTempFileNameA(folder, "lnk", 0, temporary) != 0 : CreateSiblingFile(linkPath, temporary);
+}
+
+// Windows 95, 98 and Me have MoveFileExA only as a stub that fails. There the
+// old shortcut moves aside, the new one moves in, and the old one is deleted;
+// the old one moves back if the new one cannot take its place (and should
+// even that fail, it stays beside, under the temporary name).
+static BOOL ReplaceByMoves(const char* from, const char* to)
+{
+    if (GetFileAttributesA(to) == INVALID_FILE_ATTRIBUTES) return MoveFileA(from, to);
+    char aside[MAX_PATH];
+    if (!CreateFileBeside(to, aside)) return FALSE;
+    DeleteFileA(aside); // MoveFileA never moves onto a file
+    if (!MoveFileA(to, aside)) {
+        DeleteTemporary(aside);
+        return FALSE;
+    }
+    if (MoveFileA(from, to)) {
+        DeleteFileA(aside);
+        return TRUE;
+    }
+    DWORD error = GetLastError();
+    MoveFileA(aside, to);
+    SetLastError(error);
+    return FALSE;
+}
+
+BOOL MoveSavedIntoPlace(const char* saved, const char* linkPath, BOOL byMoves)
+{
+    for (int retry = 0;; ++retry) {
+        if (byMoves ? ReplaceByMoves(saved, linkPath) : MoveFileExA(saved, linkPath, MOVEFILE_REPLACE_EXISTING))
+            return TRUE;
+        if (retry >= ConflictRetries || !ReplaceIsWorthAWait(GetLastError(), linkPath)) return FALSE;
+        Sleep(ConflictPause);
+    }
+}
+
+// Saves the shortcut beside its final name and moves it into place only after
+// the save succeeded, so a failed save never costs the user the old shortcut.
+static BOOL SaveThenReplace(const char* target, const char* linkPath, const char* description, WorkingFolderMode mode)
+{
+    char temporary[MAX_PATH];
+    if (!CreateFileBeside(linkPath, temporary)) {
         // No file can be made beside it: save straight over the old file.
         return SUCCEEDED(WriteLinkRetrying(target, linkPath, description, mode));
     }
@@ -512,7 +556,7 @@ static BOOL SaveThenReplace(const char* target, const char* linkPath, const char
         DeleteTemporary(temporary);
         return FALSE;
     }
-    if (ReplaceRetrying(temporary, linkPath)) return TRUE;
+    if (MoveSavedIntoPlace(temporary, linkPath, HasAnsiShellOnly())) return TRUE;
     DeleteTemporary(temporary);
     return FALSE;
 }

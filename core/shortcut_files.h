@@ -16,6 +16,10 @@ HRESULT WriteLink(const char* target, const char* linkPath, const char* descript
 // one is never replaced.
 BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPathOrFolder, const char* linkName,
                   const char* description, WorkingFolderMode mode = WithWorkingFolder);
+// Puts a shortcut saved beside its final name in that name's place, waiting
+// briefly for a file held for a moment. `byMoves` (Windows 95, 98 and Me)
+// replaces without MoveFileExA; a failure leaves the old shortcut in place.
+BOOL MoveSavedIntoPlace(const char* saved, const char* linkPath, BOOL byMoves);
 // Whether a failed save or replace, with this error, is worth a short retry:
 // only when another process holds the file or its deletion is still pending.
 BOOL IsPassingConflict(DWORD error);

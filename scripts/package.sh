@@ -39,6 +39,8 @@ stage_arch() {
         "$toolprefix-objdump" -f "$exe" | grep -q "file format $format" \
             || { echo "$exe is not $format" >&2; exit 1; }
     done
+    # Each program must load on the oldest Windows its folder is for.
+    bash scripts/check_imports.sh "$(basename "$folder")" "$folder"
     [ -s "$folder/Dovemere.html" ] || echo "warning: $folder/Dovemere.html is empty" >&2
 }
 
@@ -52,9 +54,10 @@ Pathwick $VERSION
 ■ 中身
   x64\\   64 ビット版 Windows 用
   x86\\   32 ビット版 Windows 用
-  Windows 11 と、64 ビット版の Windows 10/8/7/Vista/XP では x64 を、
-  32 ビット版の Windows（95/98/Me/2000/XP/Vista/7/8/10）では x86 を
-  お使いください。64 ビットか 32 ビットかは、Windows 10/11 では
+  Windows 11 と、64 ビット版の Windows 10/8.1/8/7/Vista/XP では x64 を、
+  32 ビット版の Windows（95/98/Me/2000/XP/Vista/7/8/8.1/10）では x86 を
+  お使いください（Windows 95 はデスクトップ更新と msvcrt.dll が必要です）。
+  64 ビットか 32 ビットかは、Windows 10/11 では
   「設定」→「システム」→「バージョン情報」の「システムの種類」で分かります。
   どちらのフォルダーにも次の 3 つのファイルが入っています。
     Quillet.exe     Pathwick 本体

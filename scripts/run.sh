@@ -21,6 +21,10 @@ cmake -S . -B "$BUILD/x86_64" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release \
     -DBUILD_TESTING=ON >/dev/null
 cmake --build "$BUILD/x86_64" --target Quillet quillet_probe -j"$(nproc)" >/dev/null
 
+# Wine starts in a fresh shell: this one may have started before setup.sh made
+# the Japanese locale, and would not see it (a locale warning at the first run).
+WINE=(bash "$ROOT/scripts/wine-run.sh")
+
 RUN="$BUILD/run"
 rm -rf "$RUN"
 mkdir -p "$RUN"
@@ -31,23 +35,21 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     # The user's own display: no virtual desktop, so every Wine window can be picked.
     export PATHWICK_WINEPREFIX="$BUILD/wineprefix-run" PATHWICK_VIRTUAL_DESKTOP=0
     bash scripts/wine-prefix.sh start
-    source scripts/wine-env.sh
     cd "$RUN"
-    if [ $# -gt 0 ]; then exec wine64 "$EXE" "$1"; else exec wine64 "$EXE"; fi
+    if [ $# -gt 0 ]; then exec "${WINE[@]}" "$EXE" "$1"; else exec "${WINE[@]}" "$EXE"; fi
 fi
 
 # A prefix of its own, so that a test run beside it is not disturbed.
 export PATHWICK_WINEPREFIX="$BUILD/wineprefix-shot"
 source scripts/xserver.sh
 start_wine_session
-source scripts/wine-env.sh
 PROBE="$BUILD/x86_64/tests/support/quillet_probe.exe"
 target="${1:-C:\\windows\\notepad.exe}"
-(cd "$RUN" && exec wine64 "$EXE" "$target" </dev/null >/dev/null 2>&1) &
+(cd "$RUN" && exec "${WINE[@]}" "$EXE" "$target" </dev/null >/dev/null 2>&1) &
 
 # Wine is asked when the dialog shows and its scan has ended: under the
 # virtual desktop its windows are no X windows.
-if ! wine64 "$PROBE" wait-scan </dev/null; then
+if ! "${WINE[@]}" "$PROBE" wait-scan </dev/null; then
     echo "run.sh: the link dialog for $target did not finish its scan" >&2
     exit 1
 fi
@@ -55,7 +57,7 @@ SHOT="$BUILD/screenshots/link-dialog.png"
 mkdir -p "$(dirname "$SHOT")"
 rm -f "$SHOT"
 import -display "$DISPLAY" -window root -crop 1024x768+0+0 +repage "$SHOT"
-wine64 "$PROBE" close </dev/null || true
+"${WINE[@]}" "$PROBE" close </dev/null || true
 
 # A blank picture has one colour, so no spread in its brightness.
 spread="$(identify -format '%[fx:standard_deviation]' "$SHOT" 2>/dev/null || echo 0)"

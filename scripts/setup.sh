@@ -3,7 +3,9 @@
 # Run again, it installs nothing and finishes in a moment.
 set -euo pipefail
 
-PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+# The win32 thread-model compilers: the posix ones link a threads library that
+# needs Windows Vista (GetTickCount64) into every program.
+PACKAGES=(cmake make g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
           wine64 xvfb xauth x11-utils imagemagick zip
           fonts-ipafont-gothic fonts-ipafont fonts-wine locales googletest)
 
@@ -26,3 +28,10 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
     grep -q '^ja_JP.UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
     $SUDO locale-gen >/dev/null
 fi
+
+# A build folder made with the posix thread-model compilers keeps them in its
+# cache: it is made afresh.
+BUILD="${PATHWICK_BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
+for arch in x86_64 i686; do
+    if grep -qs -- '-posix' "$BUILD/$arch/CMakeCache.txt"; then rm -rf "${BUILD:?}/$arch"; fi
+done

@@ -105,6 +105,22 @@ TEST(CreateLinkIn, OldShortcutSurvivesAReplaceThatFails)
     }
 }
 
+// The replace of Windows 95, 98 and Me, by moves: the new shortcut takes the
+// old one's place; one that cannot move in (it vanished) puts the old one back.
+TEST(CreateLinkIn, ReplaceByMovesKeepsTheOldShortcutWhenTheNewOneCannotMoveIn)
+{
+    TempFolder temp;
+    std::string link = temp / "x.lnk", saved = temp / "saved.tmp";
+    ASSERT_TRUE(CreateLinkIn("C:\\old.exe", nullptr, temp.Path().c_str(), "x", ""));
+    ASSERT_EQ(S_OK, WriteLink("C:\\new.exe", saved.c_str(), ""));
+    EXPECT_TRUE(MoveSavedIntoPlace(saved.c_str(), link.c_str(), TRUE));
+    EXPECT_EQ("C:\\new.exe", ShortcutTarget(link));
+    std::string before = ReadBytes(link);
+    EXPECT_FALSE(MoveSavedIntoPlace(saved.c_str(), link.c_str(), TRUE));
+    EXPECT_EQ(before, ReadBytes(link));
+    EXPECT_EQ(std::vector<std::string>{"x.lnk"}, EntriesOf(temp.Path()));
+}
+
 // The shell or a scanner glances at a shortcut and lets go a moment later:
 // the replace waits for it instead of failing. Here the holder lets go once
 // the new shortcut lies saved beside the old one, waiting to replace it.

@@ -6,7 +6,6 @@
 #include "app_state.h"
 #include "link_dialog.h"
 #include <shlobj.h>
-#include <thread>
 
 using namespace testsupport;
 
@@ -35,31 +34,37 @@ template <class Char> HDROP MakeDrop(const std::vector<std::basic_string<Char>>&
 // `text`, or stays empty when none showed within the limit.
 class MessageAnswerer {
 public:
-    MessageAnswerer()
-        : thread_([this] {
-              WaitUntil(
-                  [&] {
-                      HWND box = FindWindowA("#32770", "Pathwick");
-                      DWORD processId = 0;
-                      GetWindowThreadProcessId(box, &processId);
-                      if (!box || processId != GetCurrentProcessId()) return false;
-                      text_ = ItemText(box, 0xFFFF);
-                      PostMessageA(box, WM_COMMAND, IDOK, 0);
-                      return true;
-                  },
-                  StartLimitMs);
-          })
+    MessageAnswerer() : thread_(CreateThread(nullptr, 0, Answer, this, 0, nullptr)) {}
+    ~MessageAnswerer()
     {
+        Text();
+        CloseHandle(thread_);
     }
     std::string Text()
     {
-        if (thread_.joinable()) thread_.join();
+        WaitForSingleObject(thread_, INFINITE);
         return text_;
     }
 
 private:
+    static DWORD WINAPI Answer(LPVOID self)
+    {
+        std::string& text = ((MessageAnswerer*)self)->text_;
+        WaitUntil(
+            [&] {
+                HWND box = FindWindowA("#32770", "Pathwick");
+                DWORD processId = 0;
+                GetWindowThreadProcessId(box, &processId);
+                if (!box || processId != GetCurrentProcessId()) return false;
+                text = ItemText(box, 0xFFFF);
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                return true;
+            },
+            StartLimitMs);
+        return 0;
+    }
     std::string text_;
-    std::thread thread_;
+    HANDLE thread_;
 };
 
 class TargetBoxDrop : public ::testing::Test {
