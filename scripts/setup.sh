@@ -9,6 +9,13 @@ PACKAGES=(cmake make g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
           wine64 xvfb xauth x11-utils imagemagick zip
           fonts-ipafont-gothic fonts-ipafont fonts-wine locales googletest)
 
+# Wine's 32-bit loader runs the i686 build in the same 64-bit prefix (WoW64).
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO dpkg --add-architecture i386
+fi
+PACKAGES+=(wine32:i386)
+
 missing=()
 for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
