@@ -5,6 +5,7 @@
 #include "link_search.h"
 #include "path_helpers.h"
 #include "shell_folders.h"
+#include "shortcut_files.h"
 #include "target_check.h"
 
 BOOL RemoveEmptyFolderTree(const char* folder)
@@ -79,7 +80,8 @@ BOOL DeleteLinkFrom(HWND owner, const char* target, const char* valueName, const
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
-    BOOL deleted = DeleteFileA(found);
+    // The shell may hold a shortcut it has just seen appear for a moment.
+    BOOL deleted = DeleteFileWaitingOutConflicts(found);
     if (!deleted) return FALSE; // with the error of the refusal: no group was emptied
     if (!valueName) return deleted; // the user folder: no folder is ever removed
 

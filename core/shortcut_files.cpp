@@ -458,6 +458,16 @@ BOOL IsPassingConflict(DWORD error)
     return error == ERROR_ACCESS_DENIED && LastFailureWasDeletePending();
 }
 
+BOOL DeleteFileWaitingOutConflicts(const char* path)
+{
+    BOOL deleted = DeleteFileA(path);
+    for (int retry = 0; !deleted && retry < ConflictRetries && IsPassingConflict(GetLastError()); ++retry) {
+        Sleep(ConflictPause);
+        deleted = DeleteFileA(path);
+    }
+    return deleted;
+}
+
 static HRESULT WriteLinkRetrying(const char* target, const char* linkPath, const char* description,
                                  WorkingFolderMode mode)
 {

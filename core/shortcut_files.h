@@ -23,6 +23,8 @@ BOOL MoveSavedIntoPlace(const char* saved, const char* linkPath, BOOL byMoves);
 // Whether a failed save or replace, with this error, is worth a short retry:
 // only when another process holds the file or its deletion is still pending.
 BOOL IsPassingConflict(DWORD error);
+// DeleteFileA, with the same short retries while the file is held for a moment.
+BOOL DeleteFileWaitingOutConflicts(const char* path);
 // What reading one file as a shortcut gave.
 enum LinkReadResult {
     LinkNotShortcut,   // no shortcut at all (a desktop.ini, a text file): nothing to say about it
