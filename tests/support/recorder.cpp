@@ -23,7 +23,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     lstrcpynA(line + lstrlenA(line), GetCommandLineA(), 2000);
     lstrcatA(line, "\r\n");
 
-    // Several recorders may run at once: each line goes out in one append.
+    // Several recorders may run at once. Wine appends at the size it read
+    // when the handle was opened, so two appends at once overwrite each
+    // other: one at a time.
+    HANDLE turn = CreateMutexA(nullptr, FALSE, "PathwickTestRecord");
+    if (turn) WaitForSingleObject(turn, 30000);
     for (int attempt = 0; attempt < 50; ++attempt) {
         HANDLE file = CreateFileA(recordFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -35,5 +39,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         }
         Sleep(20);
     }
+    if (turn) ReleaseMutex(turn);
     return 0;
 }
