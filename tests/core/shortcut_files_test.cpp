@@ -140,6 +140,15 @@ static bool NewShortcutSavedBeside(const Holder& held)
     return false;
 }
 
+// A thread procedure, so stdcall in the 32-bit build (no lambda converts to it).
+static DWORD WINAPI ReleaseOnceSavedBeside(LPVOID parameter)
+{
+    Holder& held = *(Holder*)parameter;
+    WaitUntil([&] { return NewShortcutSavedBeside(held); }, StartLimitMs);
+    CloseHandle(held.File);
+    return 0;
+}
+
 TEST(CreateLinkIn, ReplaceWaitsForAFileHeldOnlyForAMoment)
 {
     TempFolder temp;
@@ -147,15 +156,7 @@ TEST(CreateLinkIn, ReplaceWaitsForAFileHeldOnlyForAMoment)
     Holder held = {temp.Path(), CreateFileA((temp / "x.lnk").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                             OPEN_EXISTING, 0, nullptr)};
     ASSERT_NE(INVALID_HANDLE_VALUE, held.File);
-    HANDLE releaser = CreateThread(
-        nullptr, 0,
-        [](LPVOID parameter) -> DWORD {
-            Holder& held = *(Holder*)parameter;
-            WaitUntil([&] { return NewShortcutSavedBeside(held); }, StartLimitMs);
-            CloseHandle(held.File);
-            return 0;
-        },
-        &held, 0, nullptr);
+    HANDLE releaser = CreateThread(nullptr, 0, ReleaseOnceSavedBeside, &held, 0, nullptr);
     EXPECT_TRUE(CreateLinkIn("C:\\new.exe", nullptr, temp.Path().c_str(), "x", ""));
     WaitForSingleObject(releaser, INFINITE);
     CloseHandle(releaser);

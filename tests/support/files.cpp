@@ -257,26 +257,37 @@ std::string DescriptionOf(const std::string& linkPath)
 
 // ---- registry --------------------------------------------------------------
 
+// A 32-bit program reads HKLM\Software through a view of its own: machine
+// values go into both views, so that programs of either build see them.
+static std::vector<REGSAM> ViewsOf(HKEY hive)
+{
+    if (hive == HKEY_LOCAL_MACHINE) return {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+    return {0};
+}
+
 void RegistryOverride::Set(HKEY hive, const std::string& key, const char* name, DWORD type, const void* data,
                            DWORD size)
 {
-    Saved saved = {hive, key, name != nullptr, name ? name : "", false, REG_NONE, "", false};
-    HKEY handle;
-    if (RegOpenKeyExA(hive, key.c_str(), 0, KEY_READ, &handle) == ERROR_SUCCESS) {
-        DWORD length = 0;
-        if (RegQueryValueExA(handle, name, nullptr, &saved.Type, nullptr, &length) == ERROR_SUCCESS) {
-            saved.Data.resize(length);
-            saved.Existed = RegQueryValueExA(handle, name, nullptr, &saved.Type, (BYTE*)&saved.Data[0], &length) ==
-                            ERROR_SUCCESS;
-            saved.Data.resize(length);
+    for (REGSAM view : ViewsOf(hive)) {
+        Saved saved = {hive, view, key, name != nullptr, name ? name : "", false, REG_NONE, "", false};
+        HKEY handle;
+        if (RegOpenKeyExA(hive, key.c_str(), 0, KEY_READ | view, &handle) == ERROR_SUCCESS) {
+            DWORD length = 0;
+            if (RegQueryValueExA(handle, name, nullptr, &saved.Type, nullptr, &length) == ERROR_SUCCESS) {
+                saved.Data.resize(length);
+                saved.Existed = RegQueryValueExA(handle, name, nullptr, &saved.Type, (BYTE*)&saved.Data[0],
+                                                 &length) == ERROR_SUCCESS;
+                saved.Data.resize(length);
+            }
+            RegCloseKey(handle);
         }
+        if (RegCreateKeyExA(hive, key.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &handle, nullptr) !=
+            ERROR_SUCCESS)
+            continue;
+        saved_.push_back(saved);
+        RegSetValueExA(handle, name, 0, type, (const BYTE*)data, size);
         RegCloseKey(handle);
     }
-    if (RegCreateKeyExA(hive, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
-        return;
-    saved_.push_back(saved);
-    RegSetValueExA(handle, name, 0, type, (const BYTE*)data, size);
-    RegCloseKey(handle);
 }
 
 void RegistryOverride::SetText(HKEY hive, const std::string& key, const char* name, const std::string& text,
@@ -287,23 +298,29 @@ void RegistryOverride::SetText(HKEY hive, const std::string& key, const char* na
 
 void RegistryOverride::Own(HKEY hive, const std::string& key)
 {
-    HKEY probe;
-    if (RegOpenKeyExA(hive, key.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS) {
-        RegCloseKey(probe);
-        return;
+    for (REGSAM view : ViewsOf(hive)) {
+        HKEY probe;
+        if (RegOpenKeyExA(hive, key.c_str(), 0, KEY_READ | view, &probe) == ERROR_SUCCESS) {
+            RegCloseKey(probe);
+            continue;
+        }
+        saved_.push_back({hive, view, key, false, "", false, REG_NONE, "", true});
     }
-    saved_.push_back({hive, key, false, "", false, REG_NONE, "", true});
 }
 
 void RegistryOverride::Restore()
 {
     for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+        HKEY handle;
         if (it->OwnedKey) {
-            RegDeleteTreeA(it->Hive, it->Key.c_str());
+            if (RegOpenKeyExA(it->Hive, it->Key.c_str(), 0, KEY_ALL_ACCESS | it->View, &handle) != ERROR_SUCCESS)
+                continue;
+            RegDeleteTreeA(handle, nullptr);
+            RegCloseKey(handle);
+            RegDeleteKeyExA(it->Hive, it->Key.c_str(), it->View, 0);
             continue;
         }
-        HKEY handle;
-        if (RegOpenKeyExA(it->Hive, it->Key.c_str(), 0, KEY_WRITE, &handle) != ERROR_SUCCESS) continue;
+        if (RegOpenKeyExA(it->Hive, it->Key.c_str(), 0, KEY_WRITE | it->View, &handle) != ERROR_SUCCESS) continue;
         const char* name = it->Named ? it->Name.c_str() : nullptr;
         if (it->Existed)
             RegSetValueExA(handle, name, 0, it->Type, (const BYTE*)it->Data.data(), (DWORD)it->Data.size());
