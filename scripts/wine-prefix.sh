@@ -29,7 +29,9 @@ apply_settings() {
 }
 
 init() {
-    [ -f "$WINEPREFIX/.pathwick-ready-1024" ] && return 0
+    # -wow64: a prefix made before Wine's 32-bit loader was installed lacks
+    # its 32-bit half (syswow64), and Wine does not add it later by itself.
+    [ -f "$WINEPREFIX/.pathwick-ready-wow64" ] && return 0
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     quiet wineserver -p
@@ -48,7 +50,7 @@ init() {
     [ -f "$mb" ] && mv "$mb" "$mb.off"
     quiet wineserver -k || true
     quiet wineserver -w || true
-    touch "$WINEPREFIX/.pathwick-ready-1024"
+    touch "$WINEPREFIX/.pathwick-ready-wow64"
 }
 
 start() {
@@ -57,6 +59,12 @@ start() {
     # Every session starts at 100 %, whatever scale a test run that was cut
     # short left behind.
     quiet wine64 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f || true
+    # Wine's desktop watches the Desktop folders it finds at its start and
+    # holds each new shortcut there open for a moment: let it watch the
+    # prefix's own, never a test's (a test cut short leaves its places behind).
+    local folders='Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+    quiet wine64 reg add "HKCU\\$folders" /v Desktop /t REG_EXPAND_SZ /d '%USERPROFILE%\Desktop' /f || true
+    quiet wine64 reg add "HKLM\\$folders" /v 'Common Desktop' /t REG_EXPAND_SZ /d '%PUBLIC%\Desktop' /f || true
     quiet wine64 rundll32.exe user32.dll,GetDesktopWindow || true
 }
 
