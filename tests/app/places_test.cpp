@@ -215,14 +215,22 @@ TEST_F(AppPlaces, FailuresPutTheTickBackAndSaySo)
 // An administrator's limited run refused by an all-users place says why and
 // offers to open again as administrator. Yes starts a new run with what the
 // user had typed and ends this one; the single-instance guard stays taken
-// all the while.
+// all the while. Before Vista no run has a limited token: the refusal is
+// all there is.
 TEST_F(AppPlaces, RefusedAllUsersPlaceOffersToOpenAgainAsAdministrator)
 {
     ImmutableFolder locked(Tree.Folder("Common Programs"));
     ASSERT_TRUE(locked.Set);
-    ASSERT_TRUE(Program.StartWide(Widen("\"" + Tree.Program() + "\" \"" + Target + "\""), Widen(Tree.Bin), nullptr, true));
+    bool limited = !AnswerBeforeVista();
+    ASSERT_TRUE(Program.StartWide(Widen("\"" + Tree.Program() + "\" \"" + Target + "\""), Widen(Tree.Bin), nullptr, limited));
     ASSERT_NE(Dialog = Program.WaitForLinkDialog(), nullptr);
     ExpectScanEnd(TickPlacesText(Name));
+    if (!limited) {
+        ASSERT_TRUE(Click(Dialog, 410));
+        EXPECT_EQ(Program.WaitForDialog("Pathwick", 300), nullptr) << "an offer before Vista";
+        EXPECT_EQ(ItemText(Dialog, 200), "プログラム (All User) 内への作成は拒否されました（管理者の権限が必要です）");
+        return CloseAndExpectExitZero();
+    }
     // ポ ends in the byte of '|', 表 in that of '\'.
     const std::vector<std::pair<int, std::string>> typed = {
         {1003, "表ポ 100%"}, {1006, "説明 \"a|b\" 50%"}, {1005, "ツールポ"}};

@@ -20,6 +20,20 @@ std::string StowfoldProgram() { return BuiltProgram(STOWFOLD_EXE); }
 std::string RecorderProgram() { return BuiltProgram(RECORDER_EXE); }
 std::string PickTargetProgram() { return BuiltProgram(PICK_TARGET_EXE); }
 
+std::string WindowsAnswer()
+{
+    char answer[32] = "";
+    DWORD length = GetEnvironmentVariableA("PATHWICK_WINDOWS_ANSWER", answer, sizeof answer);
+    return length && length < sizeof answer ? answer : "default";
+}
+
+bool AnswerBeforeVista()
+{
+    for (const char* old : {"win95", "win98", "winme", "nt40", "win2k", "winxp"})
+        if (WindowsAnswer() == old) return true;
+    return false;
+}
+
 // ---- Unix programs ---------------------------------------------------------
 
 bool StartUnixProgram(const std::string& unixProgram, const std::string& arguments)

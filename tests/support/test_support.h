@@ -166,6 +166,7 @@ public:
 private:
     struct Saved {
         HKEY Hive;
+        REGSAM View; // of HKLM: the 64-bit or the 32-bit one
         std::string Key;
         bool Named;
         std::string Name;
@@ -218,6 +219,11 @@ std::string QuilletProgram();
 std::string StowfoldProgram();
 std::string RecorderProgram();   // the recording stand-in (recorder.cpp)
 std::string PickTargetProgram(); // the picker tests' helper
+// The Windows that Wine answers as to the programs under test, as
+// scripts/test.sh names it: "default", "win10", "winxp", "win98", ...
+std::string WindowsAnswer();
+// An answer before Vista: no limited token, so no hand-over offer.
+bool AnswerBeforeVista();
 
 // Lines written by the recording stand-in, in their order, each
 // "<program> <arguments> (show N)" with `caseFolder` (unless empty) shown as
