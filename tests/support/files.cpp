@@ -311,15 +311,11 @@ void RegistryOverride::Own(HKEY hive, const std::string& key)
 void RegistryOverride::Restore()
 {
     for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-        HKEY handle;
         if (it->OwnedKey) {
-            if (RegOpenKeyExA(it->Hive, it->Key.c_str(), 0, KEY_ALL_ACCESS | it->View, &handle) != ERROR_SUCCESS)
-                continue;
-            RegDeleteTreeA(handle, nullptr);
-            RegCloseKey(handle);
-            RegDeleteKeyExA(it->Hive, it->Key.c_str(), it->View, 0);
+            RegDeleteKeyExA(it->Hive, it->Key.c_str(), it->View, 0); // a key of values only
             continue;
         }
+        HKEY handle;
         if (RegOpenKeyExA(it->Hive, it->Key.c_str(), 0, KEY_WRITE | it->View, &handle) != ERROR_SUCCESS) continue;
         const char* name = it->Named ? it->Name.c_str() : nullptr;
         if (it->Existed)

@@ -3,6 +3,7 @@
 // helpers started through Wine, and the screen.
 #include "test_support.h"
 #include <tlhelp32.h>
+#include <cstring>
 
 namespace testsupport {
 
@@ -20,18 +21,11 @@ std::string StowfoldProgram() { return BuiltProgram(STOWFOLD_EXE); }
 std::string RecorderProgram() { return BuiltProgram(RECORDER_EXE); }
 std::string PickTargetProgram() { return BuiltProgram(PICK_TARGET_EXE); }
 
-std::string WindowsAnswer()
-{
-    char answer[32] = "";
-    DWORD length = GetEnvironmentVariableA("PATHWICK_WINDOWS_ANSWER", answer, sizeof answer);
-    return length && length < sizeof answer ? answer : "default";
-}
-
 bool AnswerBeforeVista()
 {
-    for (const char* old : {"win95", "win98", "winme", "nt40", "win2k", "winxp"})
-        if (WindowsAnswer() == old) return true;
-    return false;
+    char answer[8] = "";
+    if (GetEnvironmentVariableA("PATHWICK_WINDOWS_ANSWER", answer, sizeof answer) >= sizeof answer) return false;
+    return strstr(" win95 win98 winme nt40 win2k winxp ", (std::string(" ") + answer + " ").c_str()) != nullptr;
 }
 
 // ---- Unix programs ---------------------------------------------------------

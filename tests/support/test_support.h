@@ -219,10 +219,8 @@ std::string QuilletProgram();
 std::string StowfoldProgram();
 std::string RecorderProgram();   // the recording stand-in (recorder.cpp)
 std::string PickTargetProgram(); // the picker tests' helper
-// The Windows that Wine answers as to the programs under test, as
-// scripts/test.sh names it: "default", "win10", "winxp", "win98", ...
-std::string WindowsAnswer();
-// An answer before Vista: no limited token, so no hand-over offer.
+// Whether Wine answers the programs under test as a Windows before Vista
+// (PATHWICK_WINDOWS_ANSWER, set by scripts/test.sh): no limited token there.
 bool AnswerBeforeVista();
 
 // Lines written by the recording stand-in, in their order, each
