@@ -225,16 +225,16 @@ TEST_F(AppPlaces, RefusedAllUsersPlaceOffersToOpenAgainAsAdministrator)
     ASSERT_TRUE(Program.StartWide(Widen("\"" + Tree.Program() + "\" \"" + Target + "\""), Widen(Tree.Bin), nullptr, limited));
     ASSERT_NE(Dialog = Program.WaitForLinkDialog(), nullptr);
     ExpectScanEnd(TickPlacesText(Name));
+    // ポ ends in the byte of '|', 表 in that of '\'.
+    const std::vector<std::pair<int, std::string>> typed = {
+        {1003, "表ポ 100%"}, {1006, "説明 \"a|b\" 50%"}, {1005, "ツールポ"}};
+    for (auto& box : typed) ASSERT_TRUE(SetItemText(Dialog, box.first, box.second));
     if (!limited) {
         ASSERT_TRUE(Click(Dialog, 410));
         EXPECT_EQ(Program.WaitForDialog("Pathwick", 300), nullptr) << "an offer before Vista";
         EXPECT_EQ(ItemText(Dialog, 200), "プログラム (All User) 内への作成は拒否されました（管理者の権限が必要です）");
         return CloseAndExpectExitZero();
     }
-    // ポ ends in the byte of '|', 表 in that of '\'.
-    const std::vector<std::pair<int, std::string>> typed = {
-        {1003, "表ポ 100%"}, {1006, "説明 \"a|b\" 50%"}, {1005, "ツールポ"}};
-    for (auto& box : typed) ASSERT_TRUE(SetItemText(Dialog, box.first, box.second));
     PostClick(Dialog, 410);
     PostClick(Dialog, 410); // handled while the question is open: no second question
     ASSERT_NE(WaitForOtherDialog(), nullptr);
