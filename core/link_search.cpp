@@ -324,6 +324,8 @@ static bool SearchFilesIn(Walk& walk, char* foundLinkPath, const char* folder)
     do {
         if (MustStop()) break;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        // The old shortcut of a replace cut short is not the user's to find.
+        if (IsSetAsideName(entry.cFileName)) continue;
         // Opening a file a cloud client keeps online only downloads it; only
         // a shortcut by its name is worth that.
         if (IsOnlineOnly(entry.dwFileAttributes) && !HasShortcutName(entry.cFileName)) continue;
