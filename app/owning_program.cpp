@@ -4,10 +4,12 @@
 #include "owning_program.h"
 #include "foreground.h"
 #include "unheld_names.h"
+#include "path_helpers.h"
 #include <tlhelp32.h>
 
 typedef HANDLE(WINAPI* CreateToolhelp32SnapshotFn)(DWORD, DWORD);
 typedef BOOL(WINAPI* Process32Fn)(HANDLE, PROCESSENTRY32*);
+typedef BOOL(WINAPI* Module32Fn)(HANDLE, MODULEENTRY32*);
 typedef BOOL(WINAPI* EnumProcessesFn)(DWORD*, DWORD, DWORD*);
 typedef BOOL(WINAPI* EnumProcessModulesFn)(HANDLE, HMODULE*, DWORD, DWORD*);
 typedef DWORD(WINAPI* GetModuleFileNameExAFn)(HANDLE, HMODULE, LPSTR, DWORD);
@@ -41,16 +43,44 @@ static bool ProcessOwnsRoot(DWORD processId, HWND root)
     return false;
 }
 
-static HMODULE LoadToolhelpFunctions(CreateToolhelp32SnapshotFn* snapshot, Process32Fn* first, Process32Fn* next)
+struct ToolhelpFunctions {
+    CreateToolhelp32SnapshotFn CreateSnapshot;
+    Process32Fn ProcessFirst, ProcessNext;
+    Module32Fn ModuleFirst;
+};
+
+static HMODULE LoadToolhelpFunctions(ToolhelpFunctions* f)
 {
     HMODULE module = LoadLibraryA("KERNEL32.DLL");
     if (!module) return nullptr;
-    *snapshot = (CreateToolhelp32SnapshotFn)(void*)GetProcAddress(module, "CreateToolhelp32Snapshot");
-    *first = (Process32Fn)(void*)GetProcAddress(module, "Process32First");
-    *next = (Process32Fn)(void*)GetProcAddress(module, "Process32Next");
-    if (*snapshot && *first && *next) return module;
+    f->CreateSnapshot = (CreateToolhelp32SnapshotFn)(void*)GetProcAddress(module, "CreateToolhelp32Snapshot");
+    f->ProcessFirst = (Process32Fn)(void*)GetProcAddress(module, "Process32First");
+    f->ProcessNext = (Process32Fn)(void*)GetProcAddress(module, "Process32Next");
+    f->ModuleFirst = (Module32Fn)(void*)GetProcAddress(module, "Module32First");
+    if (f->CreateSnapshot && f->ProcessFirst && f->ProcessNext && f->ModuleFirst) return module;
     FreeLibrary(module);
     return nullptr;
+}
+
+// The program of a process entry as a full path of a file that is there:
+// Windows 95/98/Me give it in the entry, the NT family (Wine included) the
+// file name alone, and then the process's first module, the executable, has
+// it. A bare name is never completed against some folder.
+static bool ProgramOfEntry(const ToolhelpFunctions& f, const PROCESSENTRY32& entry, char* path)
+{
+    lstrcpynA(path, entry.szExeFile, MAX_PATH);
+    if (!IsFullFolderPath(path)) {
+        path[0] = '\0';
+        HANDLE modules = f.CreateSnapshot(TH32CS_SNAPMODULE, entry.th32ProcessID);
+        if (modules == INVALID_HANDLE_VALUE) return false;
+        MODULEENTRY32 module = {};
+        module.dwSize = sizeof module;
+        if (f.ModuleFirst(modules, &module)) lstrcpynA(path, module.szExePath, MAX_PATH);
+        CloseHandle(modules);
+    }
+    if (IsFullFolderPath(path) && IsExistingFile(path)) return true;
+    path[0] = '\0';
+    return false;
 }
 
 static HMODULE LoadPsapiFunctions(EnumProcessesFn* enumProcesses, EnumProcessModulesFn* enumModules,
@@ -69,27 +99,27 @@ static HMODULE LoadPsapiFunctions(EnumProcessesFn* enumProcesses, EnumProcessMod
 BOOL FindOwningProgramByToolhelp(HWND root, char* output, int capacity)
 {
     output[0] = '\0';
-    CreateToolhelp32SnapshotFn createSnapshot;
-    Process32Fn processFirst, processNext;
-    HMODULE module = LoadToolhelpFunctions(&createSnapshot, &processFirst, &processNext);
+    ToolhelpFunctions f;
+    HMODULE module = LoadToolhelpFunctions(&f);
     if (!module) return FALSE;
-    HANDLE snapshot = createSnapshot(TH32CS_SNAPPROCESS, 0);
+    HANDLE snapshot = f.CreateSnapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) {
         FreeLibrary(module);
         return FALSE;
     }
-    BOOL found = FALSE;
+    bool owner = false;
+    char path[MAX_PATH] = "";
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = processFirst(snapshot, &entry); more && !found; more = processNext(snapshot, &entry)) {
-        if (ProcessOwnsRoot(entry.th32ProcessID, root)) {
-            lstrcpynA(output, entry.szExeFile, capacity);
-            found = TRUE;
-        }
+    for (BOOL more = f.ProcessFirst(snapshot, &entry); more && !owner; more = f.ProcessNext(snapshot, &entry)) {
+        owner = ProcessOwnsRoot(entry.th32ProcessID, root);
+        if (owner && !ProgramOfEntry(f, entry, path)) path[0] = '\0';
     }
     CloseHandle(snapshot);
     FreeLibrary(module);
-    return found;
+    if (!path[0]) return FALSE;
+    lstrcpynA(output, path, capacity);
+    return TRUE;
 }
 
 // The process-id list, doubled until the platform reports less than the buffer.

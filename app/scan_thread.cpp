@@ -115,7 +115,9 @@ int StartScan(HWND dialog)
     if (running) return 1;
 
     // Created suspended, so the handle is stored before the thread can clear it.
-    HANDLE thread = CreateThread(nullptr, 0, ScanThread, dialog, CREATE_SUSPENDED, nullptr);
+    // Windows 95, 98 and Me refuse a null thread-id pointer.
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, ScanThread, dialog, CREATE_SUSPENDED, &threadId);
     if (!thread) return 0;
     AppState.ScanThreadHandle = thread;
     SetThreadPriority(thread, THREAD_PRIORITY_ABOVE_NORMAL);

@@ -270,12 +270,15 @@ static bool SweepFile(Walk& walk, const char* linkPath, LinkReadResult read, con
     return true;
 }
 
+// Where the shell knows no such folder (the all-users ones on Windows 95, 98
+// and Me), the place's own value stands for it, as it does for the place.
 static void LookUpSpecialFolders(HWND owner, char special[4][MAX_PATH])
 {
     static const int csidls[4] = {CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTUP};
+    static const char* const values[4] = {"Programs", "Startup", "Common Programs", "Common Startup"};
     for (int i = 0; i < 4; ++i) {
         special[i][0] = '\0';
-        GetSpecialFolderPath(owner, special[i], csidls[i]);
+        if (!GetSpecialFolderPath(owner, special[i], csidls[i])) ReadShellFolder(special[i], MAX_PATH, values[i]);
     }
 }
 
@@ -324,6 +327,8 @@ static bool SearchFilesIn(Walk& walk, char* foundLinkPath, const char* folder)
     do {
         if (MustStop()) break;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        // The old shortcut of a replace cut short is not the user's to find.
+        if (IsSetAsideName(entry.cFileName)) continue;
         // Opening a file a cloud client keeps online only downloads it; only
         // a shortcut by its name is worth that.
         if (IsOnlineOnly(entry.dwFileAttributes) && !HasShortcutName(entry.cFileName)) continue;

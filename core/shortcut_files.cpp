@@ -519,20 +519,47 @@ static bool CreateFileBeside(const char* linkPath, char* temporary)
     return roomForTempName ? GetTempFileNameA(folder, "lnk", 0, temporary) != 0 : CreateSiblingFile(linkPath, temporary);
 }
 
+BOOL IsSetAsideName(const char* name)
+{
+    int length = lstrlenA(name), suffix = lstrlenA(SetAsideSuffix);
+    return length > suffix && lstrcmpiA(name + length - suffix, SetAsideSuffix) == 0;
+}
+
+// "x.lnk" set aside as "x.lnk.pathwick-old"; false when that does not fit.
+static bool SetAsideNameOf(const char* linkPath, char* aside)
+{
+    return ComposePath(aside, MAX_PATH, linkPath, SetAsideSuffix) != FALSE;
+}
+
+// A replace by moves cut short (the process ended between its moves) leaves
+// the old shortcut set aside: it goes back where the new one never arrived,
+// and is removed where the new one did.
+static void MendSetAside(const char* linkPath)
+{
+    char aside[MAX_PATH];
+    if (!SetAsideNameOf(linkPath, aside) || GetFileAttributesA(aside) == INVALID_FILE_ATTRIBUTES) return;
+    if (GetFileAttributesA(linkPath) == INVALID_FILE_ATTRIBUTES)
+        MoveFileA(aside, linkPath);
+    else
+        DeleteFileA(aside);
+}
+
 // Windows 95, 98 and Me have MoveFileExA only as a stub that fails. There the
-// old shortcut moves aside, the new one moves in, and the old one is deleted;
-// the old one moves back if the new one cannot take its place (and should
-// even that fail, it stays beside, under the temporary name).
+// old shortcut moves aside under its fixed name, the new one moves in, and
+// the old one is deleted; it moves back if the new one cannot take its place.
+// Should even that fail, it stays set aside and nothing more is tried until
+// the next create mends it: the place never gets the new shortcut while the
+// old one lies beside it.
 static BOOL ReplaceByMoves(const char* from, const char* to)
 {
-    if (GetFileAttributesA(to) == INVALID_FILE_ATTRIBUTES) return MoveFileA(from, to);
     char aside[MAX_PATH];
-    if (!CreateFileBeside(to, aside)) return FALSE;
-    DeleteFileA(aside); // MoveFileA never moves onto a file
-    if (!MoveFileA(to, aside)) {
-        DeleteTemporary(aside);
+    if (!SetAsideNameOf(to, aside)) return FALSE;
+    if (GetFileAttributesA(aside) != INVALID_FILE_ATTRIBUTES) {
+        SetLastError(ERROR_ALREADY_EXISTS);
         return FALSE;
     }
+    if (GetFileAttributesA(to) == INVALID_FILE_ATTRIBUTES) return MoveFileA(from, to);
+    if (!MoveFileA(to, aside)) return FALSE;
     if (MoveFileA(from, to)) {
         DeleteFileA(aside);
         return TRUE;
@@ -576,6 +603,7 @@ BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPath
 {
     char linkPath[MAX_PATH];
     if (!BuildLinkPath(linkPath, valueName, subPathOrFolder, linkName)) return FALSE;
+    MendSetAside(linkPath);
     if (IsExistingFolder(linkPath)) return FALSE; // a folder of that name is never touched
     // A read-only shortcut is the user's to protect: it is never replaced.
     DWORD attributes = GetFileAttributesA(linkPath);

@@ -18,8 +18,14 @@ BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPath
                   const char* description, WorkingFolderMode mode = WithWorkingFolder);
 // Puts a shortcut saved beside its final name in that name's place, waiting
 // briefly for a file held for a moment. `byMoves` (Windows 95, 98 and Me)
-// replaces without MoveFileExA; a failure leaves the old shortcut in place.
+// replaces without MoveFileExA, setting the old shortcut aside under its name
+// and SetAsideSuffix; a failure leaves the old shortcut in place, or set aside
+// where even its move back failed, and the next CreateLinkIn of that name
+// puts it back or removes it.
 BOOL MoveSavedIntoPlace(const char* saved, const char* linkPath, BOOL byMoves);
+const char SetAsideSuffix[] = ".pathwick-old";
+// Whether a file name is that of a shortcut set aside by a replace.
+BOOL IsSetAsideName(const char* name);
 // Whether a failed save or replace, with this error, is worth a short retry:
 // only when another process holds the file or its deletion is still pending.
 BOOL IsPassingConflict(DWORD error);

@@ -119,6 +119,34 @@ TEST(CreateLinkIn, ReplaceByMovesKeepsTheOldShortcutWhenTheNewOneCannotMoveIn)
     EXPECT_FALSE(MoveSavedIntoPlace(saved.c_str(), link.c_str(), TRUE));
     EXPECT_EQ(before, ReadBytes(link));
     EXPECT_EQ(std::vector<std::string>{"x.lnk"}, EntriesOf(temp.Path()));
+    // An old shortcut still set aside (its move back failed) stops the replace.
+    std::string aside = link + ".pathwick-old";
+    ASSERT_EQ(S_OK, WriteLink("C:\\old.exe", aside.c_str(), ""));
+    ASSERT_EQ(S_OK, WriteLink("C:\\other.exe", saved.c_str(), ""));
+    EXPECT_FALSE(MoveSavedIntoPlace(saved.c_str(), link.c_str(), TRUE));
+    EXPECT_EQ(before, ReadBytes(link));
+    EXPECT_EQ("C:\\old.exe", ShortcutTarget(aside));
+}
+
+// A replace by moves cut short between its moves left the old shortcut set
+// aside. The next create of that name puts it back where no x.lnk stands (a
+// read-only one is then kept, as any read-only shortcut) and removes it where
+// the new one had arrived.
+TEST(CreateLinkIn, ShortcutSetAsideByAReplaceCutShortIsMendedByTheNextCreate)
+{
+    struct Case { bool linkThere, readOnly, created; const char* target; } cases[] = {
+        {false, false, true, "C:\\new.exe"}, {false, true, false, "C:\\old.exe"}, {true, false, true, "C:\\new.exe"}};
+    for (const Case& c : cases) {
+        TempFolder temp;
+        std::string link = temp / "x.lnk", aside = link + ".pathwick-old";
+        ASSERT_EQ(S_OK, WriteLink("C:\\old.exe", aside.c_str(), ""));
+        if (c.readOnly) SetFileAttributesA(aside.c_str(), FILE_ATTRIBUTE_READONLY);
+        if (c.linkThere) ASSERT_EQ(S_OK, WriteLink("C:\\other.exe", link.c_str(), ""));
+        EXPECT_EQ(c.created, (bool)CreateLinkIn("C:\\new.exe", nullptr, temp.Path().c_str(), "x", ""));
+        EXPECT_EQ(c.target, ShortcutTarget(link)) << "link there " << c.linkThere;
+        EXPECT_EQ(std::vector<std::string>{"x.lnk"}, EntriesOf(temp.Path())) << "link there " << c.linkThere;
+        SetFileAttributesA(link.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
 }
 
 // The shell or a scanner glances at a shortcut and lets go a moment later:

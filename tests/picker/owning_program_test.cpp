@@ -16,13 +16,10 @@ typedef BOOL (*SearchFunction)(HWND, char*, int);
 struct Search {
     const char* Name;
     SearchFunction Find;
-    // PSAPI gives the executable's full path. The tool-help process entry
-    // gives it on Windows 95/98/ME, but only the file name on the NT family,
-    // Wine included.
-    bool MayGiveFileNameOnly;
 };
-const Search Searches[] = {{"tool help", FindOwningProgramByToolhelp, true},
-                          {"PSAPI", FindOwningProgramByPsapi, false}};
+// Both give the executable's full path; tool help takes it from the first
+// module where the process entry names the file alone (the NT family, Wine).
+const Search Searches[] = {{"tool help", FindOwningProgramByToolhelp}, {"PSAPI", FindOwningProgramByPsapi}};
 
 const char Sentinel = 'Z';
 
@@ -62,8 +59,7 @@ protected:
     {
         std::string found;
         EXPECT_TRUE(Run(search, root, &found)) << search.Name;
-        bool named = SameText(found, program) || (search.MayGiveFileNameOnly && SameText(found, FileNameOf(program)));
-        EXPECT_TRUE(named) << search.Name << " found " << found << "\nexpected " << program;
+        EXPECT_TRUE(SameText(found, program)) << search.Name << " found " << found << "\nexpected " << program;
     }
 
     static void ExpectNotFound(const Search& search, HWND root)
@@ -112,19 +108,18 @@ TEST_F(PickerOwningProgram, OutputIsCutToTheCapacity)
             std::string found;
             EXPECT_TRUE(Run(search, Helper.Main, &found, capacity)) << search.Name << " capacity " << capacity;
             EXPECT_EQ(found.size(), (size_t)capacity - 1) << search.Name << " found " << found;
-            bool cut = SameText(found, Target.substr(0, capacity - 1)) ||
-                       (search.MayGiveFileNameOnly && SameText(found, FileNameOf(Target).substr(0, capacity - 1)));
-            EXPECT_TRUE(cut) << search.Name << " found " << found;
+            EXPECT_TRUE(SameText(found, Target.substr(0, capacity - 1))) << search.Name << " found " << found;
         }
 }
 
-TEST_F(PickerOwningProgram, ProcessThatCannotBeOpenedIsNotFoundByPsapi)
+TEST_F(PickerOwningProgram, ProcessThatCannotBeOpenedIsNotFound)
 {
     ASSERT_TRUE(Helper.Start(Target, true));
     ASSERT_EQ(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, Helper.ProcessId()), nullptr);
     ExpectNotFound(Searches[1], Helper.Main);
-    // The tool-help walk does not open the process.
-    ExpectFound(Searches[0], Helper.Main, Target);
+    // The tool-help entry of the NT family names the file alone, and the
+    // module list that has the full path opens the process: no bare name.
+    ExpectNotFound(Searches[0], Helper.Main);
 }
 
 TEST_F(PickerOwningProgram, OnlyTheFirstTwoHundredWindowsOfAProcessAreCompared)
