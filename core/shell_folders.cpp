@@ -61,6 +61,92 @@ BOOL GetSpecialFolderPath(HWND owner, char* output, int csidl)
     return TRUE;
 }
 
+namespace {
+
+const int NestedCsidls[4] = {CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTUP};
+const char* const NestedValues[4] = {"Programs", "Startup", "Common Programs", "Common Startup"};
+const char UserShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// The registry's texts the shell's look-up starts from, both keys.
+struct NestedSources {
+    char Text[2][4][MAX_PATH];
+};
+
+void ReadNestedSources(NestedSources* sources)
+{
+    ZeroMemory(sources, sizeof *sources);
+    const char* const keys[2] = {UserShellFoldersKey, ShellFoldersKey};
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < 4; ++i) {
+            HKEY key;
+            if (RegOpenKeyExA(HiveOf(NestedValues[i]), keys[k], 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+            DWORD length = MAX_PATH - 1;
+            if (RegQueryValueExA(key, NestedValues[i], nullptr, nullptr, (BYTE*)sources->Text[k][i], &length) !=
+                ERROR_SUCCESS)
+                sources->Text[k][i][0] = '\0';
+            sources->Text[k][i][MAX_PATH - 1] = '\0';
+            RegCloseKey(key);
+        }
+}
+
+// Shared by every thread that walks; a short spin guards the copy in and out.
+struct NestedPlaceCache {
+    volatile LONG Busy;
+    bool Known;
+    NestedSources Sources;
+    char Places[4][MAX_PATH];
+};
+NestedPlaceCache NestedCache;
+
+void LockNestedCache()
+{
+    while (InterlockedExchange(&NestedCache.Busy, 1)) Sleep(0);
+}
+
+void UnlockNestedCache()
+{
+    InterlockedExchange(&NestedCache.Busy, 0);
+}
+
+bool AreSameSources(const NestedSources& one, const NestedSources& other)
+{
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < 4; ++i)
+            if (lstrcmpA(one.Text[k][i], other.Text[k][i]) != 0) return false;
+    return true;
+}
+
+} // namespace
+
+void GetNestedPlaces(HWND owner, char places[4][MAX_PATH])
+{
+    NestedSources sources;
+    ReadNestedSources(&sources);
+    LockNestedCache();
+    bool known = NestedCache.Known && AreSameSources(sources, NestedCache.Sources);
+    if (known) CopyMemory(places, NestedCache.Places, sizeof NestedCache.Places);
+    UnlockNestedCache();
+    if (known) return;
+    for (int i = 0; i < 4; ++i) {
+        places[i][0] = '\0';
+        if (!GetSpecialFolderPath(owner, places[i], NestedCsidls[i])) places[i][0] = '\0';
+    }
+    // The look-up may have rewritten the Shell Folders values it answered from.
+    ReadNestedSources(&sources);
+    LockNestedCache();
+    NestedCache.Sources = sources;
+    CopyMemory(NestedCache.Places, places, sizeof NestedCache.Places);
+    NestedCache.Known = true;
+    UnlockNestedCache();
+}
+
+void ForgetNestedPlaces()
+{
+    LockNestedCache();
+    NestedCache.Known = false;
+    UnlockNestedCache();
+}
+
 BOOL LocationDisplayName(char* output, int maxLength, const char* valueName)
 {
     if (!valueName) return FALSE;

@@ -9,6 +9,7 @@
 #include "path_helpers.h"
 #include "shell_folders.h"
 #include "link_format.h"
+#include "link_target.h"
 #include "wide_shell.h"
 #include <shlobj.h>
 #include <objidl.h>
@@ -98,19 +99,35 @@ static bool TakeEnvironmentTarget(const BYTE* text, WCHAR* target, char* environ
     return false;
 }
 
-// What the checked bytes say of the target besides what the shell gives.
+// The target Windows' shell takes from the checked bytes, in its order: the
+// environment-variable block where the file prefers it or nothing else names
+// a target; the item ID list; the link info's local path where there is no
+// list, or the list is one Wine's shell misreads; the relative path only where
+// nothing else names the target. Left empty where the shell link object
+// reads it as Windows does (a list of other items, a network target).
 static bool TakeStoredFacts(const BYTE* data, const LinkLayout& layout, LoadedLink* loaded)
 {
     StoredTarget& stored = loaded->Stored;
+    WCHAR* own = loaded->OwnTarget;
     stored.HasVolumeSerial = layout.HasVolumeSerial;
     stored.VolumeSerial = layout.VolumeSerial;
     stored.HasInstallerId = layout.HasInstallerId;
-    stored.Source = layout.EnvironmentOffset ? TargetFromEnvironment
-                    : layout.RelativeOnly    ? TargetFromRelativePath
-                                             : TargetFromPath;
-    if (layout.EnvironmentOffset)
-        return TakeEnvironmentTarget(data + layout.EnvironmentOffset, loaded->OwnTarget, stored.Environment);
-    return !layout.RelativeOnly || TakeRelativeText(data, layout, loaded->OwnTarget);
+    stored.Source = TargetFromPath;
+    if (layout.EnvironmentOffset) {
+        stored.Source = TargetFromEnvironment;
+        return TakeEnvironmentTarget(data + layout.EnvironmentOffset, own, stored.Environment);
+    }
+    const BYTE* items = data + layout.IdListOffset;
+    if (layout.IdListSize && PathFromItems(items, layout.IdListSize, own, WideTargetChars)) return true;
+    bool shellReadsItems = layout.IdListSize && !HasItemsWineMisreads(items, layout.IdListSize);
+    if (shellReadsItems) return true;
+    if (layout.LinkInfoSize) {
+        PathFromLinkInfo(data + layout.LinkInfoOffset, layout.LinkInfoSize, own, WideTargetChars);
+        return true;
+    }
+    if (!layout.RelativeOffset) return true;
+    stored.Source = TargetFromRelativePath;
+    return TakeRelativeText(data, layout, own);
 }
 
 // Reads the whole file into movable memory and checks it there. LinkTargetRead
@@ -248,19 +265,6 @@ static LinkReadResult TakeWholeText(char* text, int size, char* output)
     return LinkTargetRead;
 }
 
-// The cheap read: the ANSI target, a look-alike standing in for any character
-// the code page lacks. No find-data record: filling one makes the shell ask
-// the file system about the target, which nobody here looks at.
-static LinkReadResult CheapTarget(const LoadedLink& loaded, char* target)
-{
-    char text[WideTargetChars] = "";
-    if (loaded.OwnTarget[0])
-        WideCharToMultiByte(CP_ACP, 0, loaded.OwnTarget, -1, text, sizeof text, nullptr, nullptr);
-    else
-        loaded.Link->GetPath(text, sizeof text, nullptr, SLGP_UNCPRIORITY);
-    return TakeWholeText(text, sizeof text, target);
-}
-
 static bool PathFromItemList(IShellLinkA* link, WCHAR* wide)
 {
     LPITEMIDLIST items = nullptr;
@@ -297,6 +301,19 @@ static void WideTarget(const LoadedLink& loaded, WCHAR* wide)
         CopyMemory(wide, loaded.OwnTarget, sizeof loaded.OwnTarget); // lstrcpynW is a stub on Windows 95
     else
         ShellTarget(loaded.Link, wide);
+}
+
+// The cheap read: the ANSI target, a look-alike standing in for any character
+// the code page lacks; the same target as the exact read. No find-data
+// record: filling one makes the shell ask the file system about the target,
+// which nobody here looks at.
+static LinkReadResult CheapTarget(const LoadedLink& loaded, char* target)
+{
+    WCHAR wide[WideTargetChars];
+    char text[WideTargetChars] = "";
+    WideTarget(loaded, wide);
+    if (wide[0] && !WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr)) text[0] = '\0';
+    return TakeWholeText(text, sizeof text, target);
 }
 
 static LinkReadResult ExactAnsi(const WCHAR* wide, char* target)
@@ -345,45 +362,12 @@ static ResolveAnswer ResolveLoaded(HWND owner, const LoadedLink& loaded, char* f
     found[0] = '\0';
     WideTarget(loaded, stored);
     if (FAILED(loaded.Link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_NOUPDATE | SLR_ANY_MATCH, ResolveBudget))))
-        return ResolveFailed;
+        return ResolveFoundNothing;
     ShellTarget(loaded.Link, now);
     if (!now[0] || IsSameWidePath(now, stored)) return ResolveSamePath;
     if (!IsWideThere(now)) return ResolveFoundGone;
     if (ExactAnsi(now, found) != LinkTargetRead) found[0] = '\0';
     return ResolveFoundThere;
-}
-
-// Arguments and working folder, taken only whole.
-static void ReadWholeText(const LoadedLink& loaded, bool arguments, char* output)
-{
-    char text[WideTargetChars] = "";
-    if (arguments)
-        loaded.Link->GetArguments(text, sizeof text);
-    else
-        loaded.Link->GetWorkingDirectory(text, sizeof text);
-    if (TakeWholeText(text, sizeof text, output) != LinkTargetRead) output[0] = '\0';
-}
-
-LinkReadResult ReadLinkTarget(HWND, const char* linkPath, char* target, char* arguments, char* workingFolder)
-{
-    if (!linkPath || !*linkPath) return LinkNotShortcut;
-    if (target) target[0] = '\0';
-    if (arguments) arguments[0] = '\0';
-    if (workingFolder) workingFolder[0] = '\0';
-
-    HRESULT comStatus = CoInitialize(nullptr);
-    LoadedLink loaded;
-    LinkReadResult result = LoadLink(nullptr, linkPath, &loaded);
-    if (result == LinkTargetRead) {
-        char text[MAX_PATH];
-        result = CheapTarget(loaded, text);
-        if (target && result == LinkTargetRead) lstrcpynA(target, text, MAX_PATH);
-        if (arguments) ReadWholeText(loaded, true, arguments);
-        if (workingFolder) ReadWholeText(loaded, false, workingFolder);
-    }
-    loaded.Release();
-    if (SUCCEEDED(comStatus)) CoUninitialize();
-    return result;
 }
 
 HRESULT WriteLink(const char* target, const char* linkPath, const char* description, WorkingFolderMode mode)
@@ -573,9 +557,7 @@ BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPath
     return SaveThenReplace(target, linkPath, description, mode);
 }
 
-// One exact read in an apartment and an object of its own; with `resolve`, a
-// target gone from a ready fixed drive is asked after.
-static LinkReadResult SingleExactRead(HWND owner, const char* linkPath, char* target, bool resolve)
+LinkReadResult ReadShortcutGivenAsTarget(HWND owner, const char* linkPath, char* target)
 {
     target[0] = '\0';
     if (!linkPath || !*linkPath) return LinkNotShortcut;
@@ -583,23 +565,18 @@ static LinkReadResult SingleExactRead(HWND owner, const char* linkPath, char* ta
     LoadedLink loaded;
     LinkReadResult result = LoadLink(nullptr, linkPath, &loaded);
     if (result == LinkTargetRead) result = ExactTarget(loaded, target);
-    char found[MAX_PATH];
-    if (resolve && result == LinkTargetRead && IsReadyFixedDrive(target, nullptr) && !IsPathThere(target) &&
-        ResolveLoaded(owner, loaded, found) == ResolveFoundThere && found[0])
-        lstrcpynA(target, found, MAX_PATH);
+    // Resolve is asked only where the sweep would ask it: about a target the
+    // rules call broken.
+    if (result == LinkTargetRead) {
+        TargetFacts facts;
+        GatherTargetFacts(target, &loaded.Stored, nullptr, &facts);
+        char found[MAX_PATH];
+        if (JudgeTarget(facts) == TargetBroken && ResolveLoaded(owner, loaded, found) == ResolveFoundThere && found[0])
+            lstrcpynA(target, found, MAX_PATH);
+    }
     loaded.Release();
     if (SUCCEEDED(comStatus)) CoUninitialize();
     return result;
-}
-
-LinkReadResult ReadExactLinkTarget(HWND owner, const char* linkPath, char* target)
-{
-    return SingleExactRead(owner, linkPath, target, false);
-}
-
-LinkReadResult ReadShortcutGivenAsTarget(HWND owner, const char* linkPath, char* target)
-{
-    return SingleExactRead(owner, linkPath, target, true);
 }
 
 LinkTargetReader::LinkTargetReader() : factory_(nullptr)
@@ -620,7 +597,7 @@ bool LinkTargetReader::IsLast(const char* linkPath) const
     return last_.Link && lstrcmpA(last_.Path, linkPath) == 0;
 }
 
-LinkReadResult LinkTargetReader::Read(HWND, const char* linkPath, char* target)
+LinkReadResult LinkTargetReader::Read(const char* linkPath, char* target)
 {
     if (!linkPath || !*linkPath) return LinkNotShortcut;
     target[0] = '\0';
@@ -629,7 +606,7 @@ LinkReadResult LinkTargetReader::Read(HWND, const char* linkPath, char* target)
     return result;
 }
 
-LinkReadResult LinkTargetReader::ReadExact(HWND, const char* linkPath, char* target)
+LinkReadResult LinkTargetReader::ReadExact(const char* linkPath, char* target)
 {
     target[0] = '\0';
     if (!linkPath || !*linkPath) return LinkNotShortcut;
@@ -647,7 +624,7 @@ const StoredTarget* LinkTargetReader::Stored(const char* linkPath) const
 
 ResolveAnswer LinkTargetReader::Resolve(HWND owner, const char* linkPath)
 {
-    if (!IsLast(linkPath) && LoadLink(factory_, linkPath, &last_) != LinkTargetRead) return ResolveFailed;
+    if (!IsLast(linkPath) && LoadLink(factory_, linkPath, &last_) != LinkTargetRead) return ResolveNotLoaded;
     char found[MAX_PATH];
     ResolveAnswer answer = ResolveLoaded(owner, last_, found);
     last_.Release();

@@ -11,7 +11,8 @@ cd "$ROOT"
 bash scripts/setup.sh
 BUILD="${PATHWICK_BUILD_DIR:-$ROOT/build}"
 CPU="${PATHWICK_BENCH_CPU:-$(($(nproc) - 1))}"
-export PATHWICK_WINEPREFIX="$BUILD/wineprefix"
+# A prefix of its own: the tests can run meanwhile with theirs.
+export PATHWICK_WINEPREFIX="$BUILD/wineprefix-bench"
 
 cmake -S . -B "$BUILD/x86_64" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-x86_64.cmake" -DPATHWICK_DIST_DIR="$BUILD/dist" \

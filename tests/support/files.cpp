@@ -234,25 +234,114 @@ bool MakeWideShortcut(const std::wstring& linkPath, const std::wstring& target)
 std::string ShortcutTarget(const std::string& linkPath)
 {
     char target[MAX_PATH] = "";
-    ReadLinkTarget(nullptr, linkPath.c_str(), target, nullptr, nullptr);
+    HRESULT comStatus = CoInitialize(nullptr);
+    {
+        LinkTargetReader reader;
+        reader.Read(linkPath.c_str(), target);
+    }
+    if (SUCCEEDED(comStatus)) CoUninitialize();
     return target;
 }
 
-std::string DescriptionOf(const std::string& linkPath)
+static void Put(std::string& bytes, DWORD value, int size)
 {
-    char description[INFOTIPSIZE] = "<unread>";
+    for (int i = 0; i < size; ++i) bytes += (char)(value >> 8 * i);
+}
+
+static std::string InCodePage(const std::wstring& text)
+{
+    char ansi[2 * MAX_PATH] = "";
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+    return std::string(ansi) + '\0';
+}
+
+static std::string Text(const std::wstring& text, bool unicode)
+{
+    return unicode ? std::string((const char*)text.c_str(), 2 * text.size() + 2) : InCodePage(text);
+}
+
+static std::string Sized(const std::string& body, int size = 2)
+{
+    std::string bytes;
+    Put(bytes, (DWORD)(body.size() + size), size);
+    return bytes + body;
+}
+
+static std::string EntryItem(const std::wstring& name, int version, int index)
+{
+    std::string body = std::string("\x32\0\0\0\0\0\0\0\0\0\0\0", 12) + Format("X~%d", index) + '\0';
+    if (body.size() % 2) body += '\0';
+    DWORD at = (DWORD)body.size() + 2, nameAt = version >= 9 ? 46 : version == 8 ? 42 : version == 7 ? 38 : 20;
+    std::string block;
+    Put(block, version, 2), Put(block, 0xBEEF0004, 4);
+    block += std::string(nameAt - 10, 'A') + std::string("\0\0", 2) + Text(name, true);
+    Put(block, at, 2);
+    return Sized(body + Sized(block));
+}
+
+std::string ShortcutBytes(const LinkParts& parts)
+{
+    static const char computer[] = "\x1F\x50\xE0\x4F\xD0\x20\xEA\x3A\x69\x10\xA2\xD8\x08\x00\x2B\x30\x30\x9D";
+    std::string header = std::string("\x4C\0\0\0\x01\x14\x02\0\0\0\0\0\xC0\0\0\0\0\0\0\x46", 20), rest;
+    DWORD flags = parts.Unicode ? 0x80 : 0;
+    if (!parts.Items.empty()) {
+        flags |= 0x1;
+        std::string items = Sized(std::string(computer, 18)) + Sized("\x2F" + InCodePage(parts.Items.substr(0, 3)));
+        for (size_t from = 3, end, index = 0; from < parts.Items.size(); from = end + 1, ++index) {
+            end = std::min(parts.Items.find(L'\\', from), parts.Items.size());
+            items += EntryItem(parts.Items.substr(from, end - from), parts.Version, (int)index);
+        }
+        Put(rest, (DWORD)items.size() + 2, 2);
+        rest += items + std::string(2, '\0');
+    }
+    if (!parts.LinkInfo.empty()) {
+        flags |= 0x2;
+        std::string info, volume = std::string("\x11\0\0\0\x03\0\0\0\0\0\0\0\x10\0\0\0\0", 17);
+        Put(info, 0x1C, 4), Put(info, 1, 4), Put(info, 0x1C, 4), Put(info, 0x1C + 17, 4), Put(info, 0, 4);
+        std::string local = InCodePage(parts.LinkInfo);
+        Put(info, 0x1C + 17 + (DWORD)local.size(), 4);
+        rest += Sized(info + volume + local + '\0', 4);
+    }
+    if (!parts.Relative.empty()) {
+        flags |= 0x8;
+        std::string text = Text(parts.Relative, parts.Unicode);
+        text.resize(text.size() - (parts.Unicode ? 2 : 1));
+        Put(rest, (DWORD)(parts.Unicode ? text.size() / 2 : text.size()), 2);
+        rest += text;
+    }
+    if (!parts.Environment.empty()) {
+        flags |= 0x200;
+        std::string ansi = InCodePage(parts.Environment), wide = Text(parts.Environment, true);
+        rest += Sized(std::string("\x01\0\0\xA0", 4) + ansi + std::string(MAX_PATH - ansi.size(), '\0') + wide +
+                          std::string(2 * MAX_PATH - wide.size(), '\0'),
+                      4);
+    }
+    Put(header, flags, 4), Put(header, 0x20, 4);
+    header += std::string(32, '\0');
+    Put(header, SW_SHOWNORMAL, 4);
+    return header + std::string(12, '\0') + rest + std::string(4, '\0');
+}
+
+std::string LinkTextOf(const std::string& linkPath, LinkText which, const char* unread)
+{
+    char text[INFOTIPSIZE];
+    lstrcpynA(text, unread, sizeof text);
     HRESULT comStatus = CoInitialize(nullptr);
     IShellLinkA* link = nullptr;
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link))) {
         IPersistFile* file = nullptr;
         if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
-            if (SUCCEEDED(file->Load(Widen(linkPath).c_str(), STGM_READ))) link->GetDescription(description, sizeof description);
+            if (SUCCEEDED(file->Load(Widen(linkPath).c_str(), STGM_READ))) {
+                if (which == LinkDescription) link->GetDescription(text, sizeof text);
+                if (which == LinkArguments) link->GetArguments(text, sizeof text);
+                if (which == LinkWorkingFolder) link->GetWorkingDirectory(text, sizeof text);
+            }
             file->Release();
         }
         link->Release();
     }
     if (SUCCEEDED(comStatus)) CoUninitialize();
-    return description;
+    return text;
 }
 
 // ---- registry --------------------------------------------------------------
@@ -387,10 +476,10 @@ double Seconds()
     return (double)now.QuadPart / frequency.QuadPart;
 }
 
-std::vector<std::string> BuildMenu(const std::string& folder, int groups, int linksPerGroup)
+std::vector<std::string> BuildMenu(const std::string& folder, int groups, int linksPerGroup, int firstGroup)
 {
     std::vector<std::string> files;
-    for (int g = 0; g < groups; ++g) {
+    for (int g = firstGroup; g < firstGroup + groups; ++g) {
         std::string group = folder + Format("\\グループ%03d", g);
         CreateDirectoryA(group.c_str(), nullptr);
         for (int l = 0; l < linksPerGroup; ++l) {
