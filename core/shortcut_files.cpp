@@ -223,33 +223,51 @@ static void CompleteRelativeTarget(IShellLinkA* link, const char* linkPath, WCHA
 void LoadedLink::Release()
 {
     if (Link) Link->Release();
+    if (Bytes) GlobalFree(Bytes);
     Link = nullptr;
+    Bytes = nullptr;
     Path[0] = '\0';
 }
 
-// Reads the file, checks it and loads a fresh shell link object (from
-// `factory` where given) from its bytes. LinkTargetRead means `loaded` holds
-// the object.
-static LinkReadResult LoadLink(IClassFactory* factory, const char* linkPath, LoadedLink* loaded)
+// Gives the bytes kept to a fresh shell link object (from `factory` where
+// given); false when it cannot be made or does not load them.
+static bool LoadObject(IClassFactory* factory, LoadedLink* loaded)
 {
-    loaded->Release();
-    HGLOBAL memory = nullptr;
-    LinkReadResult result = ReadCheckedFile(linkPath, &memory, loaded);
-    if (result != LinkTargetRead) return result;
+    if (loaded->Link) return true;
+    HGLOBAL memory = loaded->Bytes;
+    loaded->Bytes = nullptr;
+    if (!memory) return false;
     IShellLinkA* link = nullptr;
     HRESULT status = factory ? factory->CreateInstance(nullptr, IID_IShellLinkA, (void**)&link)
                              : CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                                 (void**)&link);
     if (FAILED(status)) {
         GlobalFree(memory);
-        return LinkUnreadable;
+        return false;
     }
     if (!LoadFromMemory(link, memory)) {
         link->Release();
+        return false;
+    }
+    loaded->Link = link;
+    return true;
+}
+
+// Reads the file and checks it. LinkTargetRead means `loaded` holds the
+// target, and the shell link object loaded from the bytes where the target
+// needs it; where the bytes name the target themselves, the object is made
+// only when asked for (LoadObject): a walk reads many files and resolves few.
+static LinkReadResult LoadLink(IClassFactory* factory, const char* linkPath, LoadedLink* loaded)
+{
+    loaded->Release();
+    LinkReadResult result = ReadCheckedFile(linkPath, &loaded->Bytes, loaded);
+    if (result != LinkTargetRead) return result;
+    bool relative = loaded->Stored.Source == TargetFromRelativePath;
+    if ((relative || !loaded->OwnTarget[0]) && !LoadObject(factory, loaded)) {
+        loaded->Release();
         return LinkUnreadable;
     }
-    if (loaded->Stored.Source == TargetFromRelativePath) CompleteRelativeTarget(link, linkPath, loaded->OwnTarget);
-    loaded->Link = link;
+    if (relative) CompleteRelativeTarget(loaded->Link, linkPath, loaded->OwnTarget);
     lstrcpynA(loaded->Path, linkPath, MAX_PATH);
     return LinkTargetRead;
 }
@@ -356,10 +374,11 @@ const WORD ResolveBudget = 1000; // ms
 // Asks Resolve where the target of a loaded shortcut is now, without a window
 // and without writing to the file; `found` gets the exact path it names
 // where that is another one. The object is changed by it.
-static ResolveAnswer ResolveLoaded(HWND owner, const LoadedLink& loaded, char* found)
+static ResolveAnswer ResolveLoaded(HWND owner, IClassFactory* factory, LoadedLink& loaded, char* found)
 {
     WCHAR stored[WideTargetChars], now[WideTargetChars];
     found[0] = '\0';
+    if (!LoadObject(factory, &loaded)) return ResolveNotLoaded;
     WideTarget(loaded, stored);
     if (FAILED(loaded.Link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_NOUPDATE | SLR_ANY_MATCH, ResolveBudget))))
         return ResolveFoundNothing;
@@ -571,7 +590,8 @@ LinkReadResult ReadShortcutGivenAsTarget(HWND owner, const char* linkPath, char*
         TargetFacts facts;
         GatherTargetFacts(target, &loaded.Stored, nullptr, &facts);
         char found[MAX_PATH];
-        if (JudgeTarget(facts) == TargetBroken && ResolveLoaded(owner, loaded, found) == ResolveFoundThere && found[0])
+        if (JudgeTarget(facts) == TargetBroken && ResolveLoaded(owner, nullptr, loaded, found) == ResolveFoundThere &&
+            found[0])
             lstrcpynA(target, found, MAX_PATH);
     }
     loaded.Release();
@@ -594,7 +614,7 @@ LinkTargetReader::~LinkTargetReader()
 
 bool LinkTargetReader::IsLast(const char* linkPath) const
 {
-    return last_.Link && lstrcmpA(last_.Path, linkPath) == 0;
+    return last_.Path[0] && lstrcmpA(last_.Path, linkPath) == 0;
 }
 
 LinkReadResult LinkTargetReader::Read(const char* linkPath, char* target)
@@ -626,7 +646,7 @@ ResolveAnswer LinkTargetReader::Resolve(HWND owner, const char* linkPath)
 {
     if (!IsLast(linkPath) && LoadLink(factory_, linkPath, &last_) != LinkTargetRead) return ResolveNotLoaded;
     char found[MAX_PATH];
-    ResolveAnswer answer = ResolveLoaded(owner, last_, found);
+    ResolveAnswer answer = ResolveLoaded(owner, factory_, last_, found);
     last_.Release();
     return answer;
 }

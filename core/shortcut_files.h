@@ -57,14 +57,16 @@ LinkReadResult ReadShortcutGivenAsTarget(HWND owner, const char* linkPath, char*
 // this, so a wide text that fills it was cut and is never taken.
 const int WideTargetChars = 1024;
 
-// A shortcut loaded from its checked bytes: the shell link object, the file's
-// path, what the file says of its target besides the path, and the target
-// where it is read from the bytes rather than from the shell link object
-// (which under Wine misreads some of them): the item ID list's path, the link
+// A shortcut loaded from its checked bytes: the shell link object (made from
+// the bytes only where the target or Resolve needs it), the file's path, what
+// the file says of its target besides the path, and the target where it is
+// read from the bytes rather than from the shell link object (which under
+// Wine misreads some of them): the item ID list's path, the link
 // info's, a path relative to the shortcut's own folder completed as the
 // shell's own file load completes it, an environment-variable block expanded.
 struct LoadedLink {
     IShellLinkA* Link = nullptr;
+    HGLOBAL Bytes = nullptr; // the checked file, until the object is made from it
     char Path[MAX_PATH] = "";
     StoredTarget Stored = {};
     WCHAR OwnTarget[WideTargetChars] = {};
@@ -72,10 +74,10 @@ struct LoadedLink {
 };
 
 // Reads the targets of the many files of one walk. The shell link class
-// object is fetched once (CoGetClassObject) and each file gets a fresh object
-// from it, so nothing of one file carries into the next. Made, used and
-// destroyed on one thread, inside a COM apartment that outlives it. No read
-// asks Resolve: a target that no longer exists is read as it is stored.
+// object is fetched once (CoGetClassObject) and each file that needs a shell
+// link object gets a fresh one from it, so nothing of one file carries into
+// the next. Made, used and destroyed on one thread, inside a COM apartment
+// that outlives it. No read asks Resolve: a target that no longer exists is read as it is stored.
 class LinkTargetReader {
 public:
     LinkTargetReader();

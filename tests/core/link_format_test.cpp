@@ -81,6 +81,7 @@ TEST(LinkFormat, SoundShortcutsPassAndNoDamagedCopyHarmsARead)
             char target[MAX_PATH];
             reader.Read(link.c_str(), target);
             reader.ReadExact(link.c_str(), target);
+            reader.Resolve(nullptr, link.c_str()); // the shell link object is made from the bytes only here
         }
     }
     if (SUCCEEDED(com)) CoUninitialize();
