@@ -67,26 +67,36 @@ const int NestedCsidls[4] = {CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_COMMON_PROGRAM
 const char* const NestedValues[4] = {"Programs", "Startup", "Common Programs", "Common Startup"};
 const char UserShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
-// The registry's texts the shell's look-up starts from, both keys.
+// The registry's texts the shell's look-up starts from, each hive's key
+// opened once: a search of a small place costs little more than this.
 struct NestedSources {
-    char Text[2][4][MAX_PATH];
+    char Text[4][MAX_PATH];
 };
 
 void ReadNestedSources(NestedSources* sources)
 {
     ZeroMemory(sources, sizeof *sources);
-    const char* const keys[2] = {UserShellFoldersKey, ShellFoldersKey};
-    for (int k = 0; k < 2; ++k)
+    const HKEY hives[2] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+    for (HKEY hive : hives) {
+        HKEY key;
+        if (RegOpenKeyExA(hive, UserShellFoldersKey, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
         for (int i = 0; i < 4; ++i) {
-            HKEY key;
-            if (RegOpenKeyExA(HiveOf(NestedValues[i]), keys[k], 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+            if (HiveOf(NestedValues[i]) != hive) continue;
             DWORD length = MAX_PATH - 1;
-            if (RegQueryValueExA(key, NestedValues[i], nullptr, nullptr, (BYTE*)sources->Text[k][i], &length) !=
+            if (RegQueryValueExA(key, NestedValues[i], nullptr, nullptr, (BYTE*)sources->Text[i], &length) !=
                 ERROR_SUCCESS)
-                sources->Text[k][i][0] = '\0';
-            sources->Text[k][i][MAX_PATH - 1] = '\0';
-            RegCloseKey(key);
+                sources->Text[i][0] = '\0';
+            sources->Text[i][MAX_PATH - 1] = '\0';
         }
+        RegCloseKey(key);
+    }
+}
+
+bool AreSameSources(const NestedSources& one, const NestedSources& other)
+{
+    for (int i = 0; i < 4; ++i)
+        if (lstrcmpA(one.Text[i], other.Text[i]) != 0) return false;
+    return true;
 }
 
 // Shared by every thread that walks; a short spin guards the copy in and out.
@@ -108,14 +118,6 @@ void UnlockNestedCache()
     InterlockedExchange(&NestedCache.Busy, 0);
 }
 
-bool AreSameSources(const NestedSources& one, const NestedSources& other)
-{
-    for (int k = 0; k < 2; ++k)
-        for (int i = 0; i < 4; ++i)
-            if (lstrcmpA(one.Text[k][i], other.Text[k][i]) != 0) return false;
-    return true;
-}
-
 } // namespace
 
 void GetNestedPlaces(HWND owner, char places[4][MAX_PATH])
@@ -131,8 +133,6 @@ void GetNestedPlaces(HWND owner, char places[4][MAX_PATH])
         places[i][0] = '\0';
         if (!GetSpecialFolderPath(owner, places[i], NestedCsidls[i])) places[i][0] = '\0';
     }
-    // The look-up may have rewritten the Shell Folders values it answered from.
-    ReadNestedSources(&sources);
     LockNestedCache();
     NestedCache.Sources = sources;
     CopyMemory(NestedCache.Places, places, sizeof NestedCache.Places);
