@@ -201,6 +201,9 @@ DWORD WINAPI ScanThread(LPVOID parameter)
     SweepState.DeleteAll = 0;
     SweepState.KeepAll = 0;
     SweepState.StopRequested = 0;
+    // The places inside places are looked up once per scan: a folder made
+    // since the last one counts.
+    ForgetNestedPlaces();
     UncheckAllLocations(dialog);
     SetDlgItemTextA(dialog, IDC_GROUP_STARTMENU, "ｽﾀｰﾄ ﾒﾆｭｰ の検索待ち");
     SetDlgItemTextA(dialog, IDC_GROUP_PROGRAMS, "ﾌﾟﾛｸﾞﾗﾑ の検索待ち");

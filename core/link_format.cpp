@@ -280,6 +280,8 @@ bool IsSoundShellLink(const BYTE* data, DWORD size, LinkLayout* layout)
     if (flags & HasLinkInfoFlag) {
         DWORD infoSize = 0;
         if (!IsSoundLinkInfo(file.Part(at, size - at), &infoSize, &found)) return false;
+        found.LinkInfoOffset = at;
+        found.LinkInfoSize = infoSize;
         at += infoSize;
     }
     bool unicode = (flags & UnicodeFlag) != 0;
@@ -301,8 +303,8 @@ bool IsSoundShellLink(const BYTE* data, DWORD size, LinkLayout* layout)
     DWORD text = extra.EnvironmentOffset;
     bool environment = (flags & HasEnvironmentFlag) && text && (file.Data[text] || file.Word(text + MAX_PATH)) &&
                        ((flags & PreferEnvironmentFlag) || !elsewhere);
-    found.HasIdList = idList.Size != 0;
-    found.RelativeOnly = (flags & HasRelativePathFlag) && !elsewhere && !environment;
+    found.IdListOffset = idList.Size ? LinkHeaderSize + 2 : 0;
+    found.IdListSize = idList.Size;
     found.RelativeOffset = relativeAt;
     found.RelativeChars = relativeChars;
     found.Unicode = unicode;

@@ -12,11 +12,14 @@ const DWORD LinkHeaderSize = 0x4C;
 
 // What the check learns that a reader of the file needs besides the shell.
 struct LinkLayout {
-    bool HasIdList;
-    // A target given only as a path relative to the shortcut's own folder
-    // (no item ID list, no link info, no environment target): where its
-    // counted text lies.
-    bool RelativeOnly;
+    // Where the item ID list's items lie (without its own size field), and
+    // where the link info does (its size field included); sizes 0 for none.
+    DWORD IdListOffset;
+    DWORD IdListSize;
+    DWORD LinkInfoOffset;
+    DWORD LinkInfoSize;
+    // Where the counted text of the path relative to the shortcut's own
+    // folder lies; 0 for none.
     DWORD RelativeOffset;
     DWORD RelativeChars;
     bool Unicode;

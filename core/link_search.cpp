@@ -89,9 +89,8 @@ struct Walk {
     LONG Depth;
     char SearchRoot[MAX_PATH];
     char FirstGroupFolder[MAX_PATH]; // where the target was first found
-    // The four places that lie inside other places. Looked up once per walk
-    // (they cannot change during one) rather than at every group: under a
-    // large program menu the lookups would cost as much as reading the files.
+    // The four places that lie inside other places, fetched once per walk
+    // (they cannot change during one) rather than at every group.
     bool SpecialFoldersKnown;
     char SpecialFolders[4][MAX_PATH];
     GroupStatus Status;
@@ -155,7 +154,7 @@ static TargetState CheckTarget(Walk& walk, const char* linkPath, const char* tar
     TargetState state = JudgeTarget(facts);
     if (state != TargetBroken) return state;
     char exact[MAX_PATH];
-    if (walk.Reader->ReadExact(walk.Owner, linkPath, exact) != LinkTargetRead) return TargetUncheckable;
+    if (walk.Reader->ReadExact(linkPath, exact) != LinkTargetRead) return TargetUncheckable;
     if (lstrcmpA(exact, target) != 0) {
         GatherTargetFacts(exact, walk.Reader->Stored(linkPath), &walk.Drives, &facts);
         state = JudgeTarget(facts);
@@ -270,18 +269,6 @@ static bool SweepFile(Walk& walk, const char* linkPath, LinkReadResult read, con
     return true;
 }
 
-// Where the shell knows no such folder (the all-users ones on Windows 95, 98
-// and Me), the place's own value stands for it, as it does for the place.
-static void LookUpSpecialFolders(HWND owner, char special[4][MAX_PATH])
-{
-    static const int csidls[4] = {CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTUP};
-    static const char* const values[4] = {"Programs", "Startup", "Common Programs", "Common Startup"};
-    for (int i = 0; i < 4; ++i) {
-        special[i][0] = '\0';
-        if (!GetSpecialFolderPath(owner, special[i], csidls[i])) ReadShellFolder(special[i], MAX_PATH, values[i]);
-    }
-}
-
 static bool IsSpecialFolder(const char* path, char special[4][MAX_PATH])
 {
     for (int i = 0; i < 4; ++i)
@@ -305,7 +292,7 @@ static void NoteUnlistedFolder(const Walk& walk, const char* folder, DWORD error
 static bool IsExactMatch(Walk& walk, const char* linkPath)
 {
     char exact[MAX_PATH];
-    return walk.Reader->ReadExact(walk.Owner, linkPath, exact) == LinkTargetRead && lstrcmpiA(exact, walk.Target) == 0;
+    return walk.Reader->ReadExact(linkPath, exact) == LinkTargetRead && lstrcmpiA(exact, walk.Target) == 0;
 }
 
 // Pass 1: the folder's own files. Returns true on a match.
@@ -338,7 +325,7 @@ static bool SearchFilesIn(Walk& walk, char* foundLinkPath, const char* folder)
             continue;
         }
         char linkTarget[MAX_PATH];
-        LinkReadResult read = walk.Reader->Read(walk.Owner, entryPath, linkTarget);
+        LinkReadResult read = walk.Reader->Read(entryPath, linkTarget);
         ShowHeldStatusIfDue(walk);
 
         if (SweepState.DeadLinkMode && !SweepFile(walk, entryPath, read, linkTarget)) break;
@@ -361,7 +348,7 @@ static bool SearchFolderWithin(Walk& walk, char* foundLinkPath, const char* fold
 static bool SearchGroupsIn(Walk& walk, char* foundLinkPath, const char* folder, const FolderIdentity* self)
 {
     if (!walk.SpecialFoldersKnown) {
-        LookUpSpecialFolders(walk.Owner, walk.SpecialFolders);
+        GetNestedPlaces(walk.Owner, walk.SpecialFolders);
         walk.SpecialFoldersKnown = true;
     }
 

@@ -61,6 +61,96 @@ BOOL GetSpecialFolderPath(HWND owner, char* output, int csidl)
     return TRUE;
 }
 
+namespace {
+
+const int NestedCsidls[4] = {CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTUP};
+const char* const NestedValues[4] = {"Programs", "Startup", "Common Programs", "Common Startup"};
+const char UserShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// The registry's texts the shell's look-up starts from, each hive's key
+// opened once: a search of a small place costs little more than this.
+struct NestedSources {
+    char Text[4][MAX_PATH];
+};
+
+void ReadNestedSources(NestedSources* sources)
+{
+    ZeroMemory(sources, sizeof *sources);
+    const HKEY hives[2] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+    for (HKEY hive : hives) {
+        HKEY key;
+        if (RegOpenKeyExA(hive, UserShellFoldersKey, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+        for (int i = 0; i < 4; ++i) {
+            if (HiveOf(NestedValues[i]) != hive) continue;
+            DWORD length = MAX_PATH - 1;
+            if (RegQueryValueExA(key, NestedValues[i], nullptr, nullptr, (BYTE*)sources->Text[i], &length) !=
+                ERROR_SUCCESS)
+                sources->Text[i][0] = '\0';
+            sources->Text[i][MAX_PATH - 1] = '\0';
+        }
+        RegCloseKey(key);
+    }
+}
+
+bool AreSameSources(const NestedSources& one, const NestedSources& other)
+{
+    for (int i = 0; i < 4; ++i)
+        if (lstrcmpA(one.Text[i], other.Text[i]) != 0) return false;
+    return true;
+}
+
+// Shared by every thread that walks; a short spin guards the copy in and out.
+struct NestedPlaceCache {
+    volatile LONG Busy;
+    bool Known;
+    NestedSources Sources;
+    char Places[4][MAX_PATH];
+};
+NestedPlaceCache NestedCache;
+
+void LockNestedCache()
+{
+    while (InterlockedExchange(&NestedCache.Busy, 1)) Sleep(0);
+}
+
+void UnlockNestedCache()
+{
+    InterlockedExchange(&NestedCache.Busy, 0);
+}
+
+} // namespace
+
+void GetNestedPlaces(HWND owner, char places[4][MAX_PATH])
+{
+    NestedSources sources;
+    ReadNestedSources(&sources);
+    LockNestedCache();
+    bool known = NestedCache.Known && AreSameSources(sources, NestedCache.Sources);
+    if (known) CopyMemory(places, NestedCache.Places, sizeof NestedCache.Places);
+    UnlockNestedCache();
+    if (known) return;
+    for (int i = 0; i < 4; ++i) {
+        places[i][0] = '\0';
+        // Where the shell knows no such folder (the all-users ones on Windows
+        // 95, 98 and Me), the place's own value stands for it, as for the place.
+        if (!GetSpecialFolderPath(owner, places[i], NestedCsidls[i]) &&
+            !ReadShellFolder(places[i], MAX_PATH, NestedValues[i]))
+            places[i][0] = '\0';
+    }
+    LockNestedCache();
+    NestedCache.Sources = sources;
+    CopyMemory(NestedCache.Places, places, sizeof NestedCache.Places);
+    NestedCache.Known = true;
+    UnlockNestedCache();
+}
+
+void ForgetNestedPlaces()
+{
+    LockNestedCache();
+    NestedCache.Known = false;
+    UnlockNestedCache();
+}
+
 BOOL LocationDisplayName(char* output, int maxLength, const char* valueName)
 {
     if (!valueName) return FALSE;

@@ -9,6 +9,7 @@
 #include "path_helpers.h"
 #include "shell_folders.h"
 #include "link_format.h"
+#include "link_target.h"
 #include "wide_shell.h"
 #include <shlobj.h>
 #include <objidl.h>
@@ -98,19 +99,35 @@ static bool TakeEnvironmentTarget(const BYTE* text, WCHAR* target, char* environ
     return false;
 }
 
-// What the checked bytes say of the target besides what the shell gives.
+// The target Windows' shell takes from the checked bytes, in its order: the
+// environment-variable block where the file prefers it or nothing else names
+// a target; the item ID list; the link info's local path where there is no
+// list, or the list is one Wine's shell misreads; the relative path only where
+// nothing else names the target. Left empty where the shell link object
+// reads it as Windows does (a list of other items, a network target).
 static bool TakeStoredFacts(const BYTE* data, const LinkLayout& layout, LoadedLink* loaded)
 {
     StoredTarget& stored = loaded->Stored;
+    WCHAR* own = loaded->OwnTarget;
     stored.HasVolumeSerial = layout.HasVolumeSerial;
     stored.VolumeSerial = layout.VolumeSerial;
     stored.HasInstallerId = layout.HasInstallerId;
-    stored.Source = layout.EnvironmentOffset ? TargetFromEnvironment
-                    : layout.RelativeOnly    ? TargetFromRelativePath
-                                             : TargetFromPath;
-    if (layout.EnvironmentOffset)
-        return TakeEnvironmentTarget(data + layout.EnvironmentOffset, loaded->OwnTarget, stored.Environment);
-    return !layout.RelativeOnly || TakeRelativeText(data, layout, loaded->OwnTarget);
+    stored.Source = TargetFromPath;
+    if (layout.EnvironmentOffset) {
+        stored.Source = TargetFromEnvironment;
+        return TakeEnvironmentTarget(data + layout.EnvironmentOffset, own, stored.Environment);
+    }
+    const BYTE* items = data + layout.IdListOffset;
+    if (layout.IdListSize && PathFromItems(items, layout.IdListSize, own, WideTargetChars)) return true;
+    bool shellReadsItems = layout.IdListSize && !HasItemsWineMisreads(items, layout.IdListSize);
+    if (shellReadsItems) return true;
+    if (layout.LinkInfoSize) {
+        PathFromLinkInfo(data + layout.LinkInfoOffset, layout.LinkInfoSize, own, WideTargetChars);
+        return true;
+    }
+    if (!layout.RelativeOffset) return true;
+    stored.Source = TargetFromRelativePath;
+    return TakeRelativeText(data, layout, own);
 }
 
 // Reads the whole file into movable memory and checks it there. LinkTargetRead
@@ -206,33 +223,51 @@ static void CompleteRelativeTarget(IShellLinkA* link, const char* linkPath, WCHA
 void LoadedLink::Release()
 {
     if (Link) Link->Release();
+    if (Bytes) GlobalFree(Bytes);
     Link = nullptr;
+    Bytes = nullptr;
     Path[0] = '\0';
 }
 
-// Reads the file, checks it and loads a fresh shell link object (from
-// `factory` where given) from its bytes. LinkTargetRead means `loaded` holds
-// the object.
-static LinkReadResult LoadLink(IClassFactory* factory, const char* linkPath, LoadedLink* loaded)
+// Gives the bytes kept to a fresh shell link object (from `factory` where
+// given); false when it cannot be made or does not load them.
+static bool LoadObject(IClassFactory* factory, LoadedLink* loaded)
 {
-    loaded->Release();
-    HGLOBAL memory = nullptr;
-    LinkReadResult result = ReadCheckedFile(linkPath, &memory, loaded);
-    if (result != LinkTargetRead) return result;
+    if (loaded->Link) return true;
+    HGLOBAL memory = loaded->Bytes;
+    loaded->Bytes = nullptr;
+    if (!memory) return false;
     IShellLinkA* link = nullptr;
     HRESULT status = factory ? factory->CreateInstance(nullptr, IID_IShellLinkA, (void**)&link)
                              : CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                                 (void**)&link);
     if (FAILED(status)) {
         GlobalFree(memory);
-        return LinkUnreadable;
+        return false;
     }
     if (!LoadFromMemory(link, memory)) {
         link->Release();
+        return false;
+    }
+    loaded->Link = link;
+    return true;
+}
+
+// Reads the file and checks it. LinkTargetRead means `loaded` holds the
+// target, and the shell link object loaded from the bytes where the target
+// needs it; where the bytes name the target themselves, the object is made
+// only when asked for (LoadObject): a walk reads many files and resolves few.
+static LinkReadResult LoadLink(IClassFactory* factory, const char* linkPath, LoadedLink* loaded)
+{
+    loaded->Release();
+    LinkReadResult result = ReadCheckedFile(linkPath, &loaded->Bytes, loaded);
+    if (result != LinkTargetRead) return result;
+    bool relative = loaded->Stored.Source == TargetFromRelativePath;
+    if ((relative || !loaded->OwnTarget[0]) && !LoadObject(factory, loaded)) {
+        loaded->Release();
         return LinkUnreadable;
     }
-    if (loaded->Stored.Source == TargetFromRelativePath) CompleteRelativeTarget(link, linkPath, loaded->OwnTarget);
-    loaded->Link = link;
+    if (relative) CompleteRelativeTarget(loaded->Link, linkPath, loaded->OwnTarget);
     lstrcpynA(loaded->Path, linkPath, MAX_PATH);
     return LinkTargetRead;
 }
@@ -246,19 +281,6 @@ static LinkReadResult TakeWholeText(char* text, int size, char* output)
     if (!length || length >= MAX_PATH) return LinkUnreadable;
     lstrcpynA(output, text, MAX_PATH);
     return LinkTargetRead;
-}
-
-// The cheap read: the ANSI target, a look-alike standing in for any character
-// the code page lacks. No find-data record: filling one makes the shell ask
-// the file system about the target, which nobody here looks at.
-static LinkReadResult CheapTarget(const LoadedLink& loaded, char* target)
-{
-    char text[WideTargetChars] = "";
-    if (loaded.OwnTarget[0])
-        WideCharToMultiByte(CP_ACP, 0, loaded.OwnTarget, -1, text, sizeof text, nullptr, nullptr);
-    else
-        loaded.Link->GetPath(text, sizeof text, nullptr, SLGP_UNCPRIORITY);
-    return TakeWholeText(text, sizeof text, target);
 }
 
 static bool PathFromItemList(IShellLinkA* link, WCHAR* wide)
@@ -297,6 +319,19 @@ static void WideTarget(const LoadedLink& loaded, WCHAR* wide)
         CopyMemory(wide, loaded.OwnTarget, sizeof loaded.OwnTarget); // lstrcpynW is a stub on Windows 95
     else
         ShellTarget(loaded.Link, wide);
+}
+
+// The cheap read: the ANSI target, a look-alike standing in for any character
+// the code page lacks; the same target as the exact read. No find-data
+// record: filling one makes the shell ask the file system about the target,
+// which nobody here looks at.
+static LinkReadResult CheapTarget(const LoadedLink& loaded, char* target)
+{
+    WCHAR wide[WideTargetChars];
+    char text[WideTargetChars] = "";
+    WideTarget(loaded, wide);
+    if (wide[0] && !WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr)) text[0] = '\0';
+    return TakeWholeText(text, sizeof text, target);
 }
 
 static LinkReadResult ExactAnsi(const WCHAR* wide, char* target)
@@ -339,51 +374,19 @@ const WORD ResolveBudget = 1000; // ms
 // Asks Resolve where the target of a loaded shortcut is now, without a window
 // and without writing to the file; `found` gets the exact path it names
 // where that is another one. The object is changed by it.
-static ResolveAnswer ResolveLoaded(HWND owner, const LoadedLink& loaded, char* found)
+static ResolveAnswer ResolveLoaded(HWND owner, IClassFactory* factory, LoadedLink& loaded, char* found)
 {
     WCHAR stored[WideTargetChars], now[WideTargetChars];
     found[0] = '\0';
+    if (!LoadObject(factory, &loaded)) return ResolveNotLoaded;
     WideTarget(loaded, stored);
     if (FAILED(loaded.Link->Resolve(owner, MAKELONG(SLR_NO_UI | SLR_NOUPDATE | SLR_ANY_MATCH, ResolveBudget))))
-        return ResolveFailed;
+        return ResolveFoundNothing;
     ShellTarget(loaded.Link, now);
     if (!now[0] || IsSameWidePath(now, stored)) return ResolveSamePath;
     if (!IsWideThere(now)) return ResolveFoundGone;
     if (ExactAnsi(now, found) != LinkTargetRead) found[0] = '\0';
     return ResolveFoundThere;
-}
-
-// Arguments and working folder, taken only whole.
-static void ReadWholeText(const LoadedLink& loaded, bool arguments, char* output)
-{
-    char text[WideTargetChars] = "";
-    if (arguments)
-        loaded.Link->GetArguments(text, sizeof text);
-    else
-        loaded.Link->GetWorkingDirectory(text, sizeof text);
-    if (TakeWholeText(text, sizeof text, output) != LinkTargetRead) output[0] = '\0';
-}
-
-LinkReadResult ReadLinkTarget(HWND, const char* linkPath, char* target, char* arguments, char* workingFolder)
-{
-    if (!linkPath || !*linkPath) return LinkNotShortcut;
-    if (target) target[0] = '\0';
-    if (arguments) arguments[0] = '\0';
-    if (workingFolder) workingFolder[0] = '\0';
-
-    HRESULT comStatus = CoInitialize(nullptr);
-    LoadedLink loaded;
-    LinkReadResult result = LoadLink(nullptr, linkPath, &loaded);
-    if (result == LinkTargetRead) {
-        char text[MAX_PATH];
-        result = CheapTarget(loaded, text);
-        if (target && result == LinkTargetRead) lstrcpynA(target, text, MAX_PATH);
-        if (arguments) ReadWholeText(loaded, true, arguments);
-        if (workingFolder) ReadWholeText(loaded, false, workingFolder);
-    }
-    loaded.Release();
-    if (SUCCEEDED(comStatus)) CoUninitialize();
-    return result;
 }
 
 HRESULT WriteLink(const char* target, const char* linkPath, const char* description, WorkingFolderMode mode)
@@ -611,9 +614,7 @@ BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPath
     return SaveThenReplace(target, linkPath, description, mode);
 }
 
-// One exact read in an apartment and an object of its own; with `resolve`, a
-// target gone from a ready fixed drive is asked after.
-static LinkReadResult SingleExactRead(HWND owner, const char* linkPath, char* target, bool resolve)
+LinkReadResult ReadShortcutGivenAsTarget(HWND owner, const char* linkPath, char* target)
 {
     target[0] = '\0';
     if (!linkPath || !*linkPath) return LinkNotShortcut;
@@ -621,23 +622,19 @@ static LinkReadResult SingleExactRead(HWND owner, const char* linkPath, char* ta
     LoadedLink loaded;
     LinkReadResult result = LoadLink(nullptr, linkPath, &loaded);
     if (result == LinkTargetRead) result = ExactTarget(loaded, target);
-    char found[MAX_PATH];
-    if (resolve && result == LinkTargetRead && IsReadyFixedDrive(target, nullptr) && !IsPathThere(target) &&
-        ResolveLoaded(owner, loaded, found) == ResolveFoundThere && found[0])
-        lstrcpynA(target, found, MAX_PATH);
+    // Resolve is asked only where the sweep would ask it: about a target the
+    // rules call broken.
+    if (result == LinkTargetRead) {
+        TargetFacts facts;
+        GatherTargetFacts(target, &loaded.Stored, nullptr, &facts);
+        char found[MAX_PATH];
+        if (JudgeTarget(facts) == TargetBroken && ResolveLoaded(owner, nullptr, loaded, found) == ResolveFoundThere &&
+            found[0])
+            lstrcpynA(target, found, MAX_PATH);
+    }
     loaded.Release();
     if (SUCCEEDED(comStatus)) CoUninitialize();
     return result;
-}
-
-LinkReadResult ReadExactLinkTarget(HWND owner, const char* linkPath, char* target)
-{
-    return SingleExactRead(owner, linkPath, target, false);
-}
-
-LinkReadResult ReadShortcutGivenAsTarget(HWND owner, const char* linkPath, char* target)
-{
-    return SingleExactRead(owner, linkPath, target, true);
 }
 
 LinkTargetReader::LinkTargetReader() : factory_(nullptr)
@@ -655,10 +652,10 @@ LinkTargetReader::~LinkTargetReader()
 
 bool LinkTargetReader::IsLast(const char* linkPath) const
 {
-    return last_.Link && lstrcmpA(last_.Path, linkPath) == 0;
+    return last_.Path[0] && lstrcmpA(last_.Path, linkPath) == 0;
 }
 
-LinkReadResult LinkTargetReader::Read(HWND, const char* linkPath, char* target)
+LinkReadResult LinkTargetReader::Read(const char* linkPath, char* target)
 {
     if (!linkPath || !*linkPath) return LinkNotShortcut;
     target[0] = '\0';
@@ -667,7 +664,7 @@ LinkReadResult LinkTargetReader::Read(HWND, const char* linkPath, char* target)
     return result;
 }
 
-LinkReadResult LinkTargetReader::ReadExact(HWND, const char* linkPath, char* target)
+LinkReadResult LinkTargetReader::ReadExact(const char* linkPath, char* target)
 {
     target[0] = '\0';
     if (!linkPath || !*linkPath) return LinkNotShortcut;
@@ -685,9 +682,9 @@ const StoredTarget* LinkTargetReader::Stored(const char* linkPath) const
 
 ResolveAnswer LinkTargetReader::Resolve(HWND owner, const char* linkPath)
 {
-    if (!IsLast(linkPath) && LoadLink(factory_, linkPath, &last_) != LinkTargetRead) return ResolveFailed;
+    if (!IsLast(linkPath) && LoadLink(factory_, linkPath, &last_) != LinkTargetRead) return ResolveNotLoaded;
     char found[MAX_PATH];
-    ResolveAnswer answer = ResolveLoaded(owner, last_, found);
+    ResolveAnswer answer = ResolveLoaded(owner, factory_, last_, found);
     last_.Release();
     return answer;
 }

@@ -44,42 +44,37 @@ enum LinkReadResult {
 // worth a word.
 BOOL HasShortcutName(const char* path);
 
-// The stored target as the cheap read gives it (see LinkTargetReader::Read),
-// with arguments and working folder. Every output given is 260 bytes and is
-// emptied first; a file that cannot be loaded as a shortcut, or fails the
-// check of its structure, leaves them empty, and so does a text too long for
-// 260 bytes. LinkNotShortcut, with nothing emptied, for a missing or empty path.
-LinkReadResult ReadLinkTarget(HWND owner, const char* linkPath, char* target, char* arguments,
-                              char* workingFolder);
-
-// The shortcut's exact target, turned into the ANSI code page with no
-// stand-in for any character: LinkTargetNotHeld when the target has a
-// character the code page cannot hold or does not fit in the 260-byte
-// `target` (such a target cannot be looked up by this program, and a 260-byte
-// ANSI read of it names another file). `target` is empty unless the result is
-// LinkTargetRead. The target is taken from the item ID list (the stored path
-// may hold a look-alike), from the path where there is no list; on Windows
-// 95, 98 and Me, whose names all lie in the code page, from the ANSI read.
-LinkReadResult ReadExactLinkTarget(HWND owner, const char* linkPath, char* target);
 // A shortcut the user gives as the target (command line, drop, chooser)
-// stands for its exact target, as ReadExactLinkTarget. Where that target is
-// gone from a ready fixed drive, IShellLink::Resolve is asked (no window, no
-// update of the file, about a second): an existing target it finds is taken,
-// and its failure leaves the stored one.
+// stands for its exact target: the shortcut's target turned into the ANSI
+// code page with no stand-in for any character, LinkTargetNotHeld when the
+// target has a character the code page cannot hold or does not fit in the
+// 260-byte `target` (such a target cannot be looked up by this program, and a
+// 260-byte ANSI read of it names another file). `target` is empty unless the
+// result is LinkTargetRead. The target is the one every read of a shortcut
+// takes, as Windows' shell takes it: the item ID list first (the stored path
+// may hold a look-alike), the link info's path, the environment block, the
+// relative path only where nothing else names a target. On Windows 95, 98 and
+// Me, whose names all lie in the code page, it is the cheap read. Where the
+// rules of the broken-link sweep (JudgeTarget) call that target broken,
+// IShellLink::Resolve is asked as the sweep asks it (no window, no update of
+// the file, about a second): an existing target it finds is taken, and its
+// failure leaves the stored one.
 LinkReadResult ReadShortcutGivenAsTarget(HWND owner, const char* linkPath, char* target);
 
 // Any target that fits the 260-byte ANSI buffer has fewer wide characters than
 // this, so a wide text that fills it was cut and is never taken.
 const int WideTargetChars = 1024;
 
-// A shortcut loaded from its checked bytes: the shell link object, the file's
-// path, what the file says of its target besides the path, and the target
-// where Windows reads it from the bytes rather than as the shell link object
-// gives it under Wine: a target given only as a path relative to the
-// shortcut's own folder, completed as the shell's own file load completes it,
-// or given by an environment-variable block, expanded.
+// A shortcut loaded from its checked bytes: the shell link object (made from
+// the bytes only where the target or Resolve needs it), the file's path, what
+// the file says of its target besides the path, and the target where it is
+// read from the bytes rather than from the shell link object (which under
+// Wine misreads some of them): the item ID list's path, the link
+// info's, a path relative to the shortcut's own folder completed as the
+// shell's own file load completes it, an environment-variable block expanded.
 struct LoadedLink {
     IShellLinkA* Link = nullptr;
+    HGLOBAL Bytes = nullptr; // the checked file, until the object is made from it
     char Path[MAX_PATH] = "";
     StoredTarget Stored = {};
     WCHAR OwnTarget[WideTargetChars] = {};
@@ -87,25 +82,26 @@ struct LoadedLink {
 };
 
 // Reads the targets of the many files of one walk. The shell link class
-// object is fetched once (CoGetClassObject) and each file gets a fresh object
-// from it, so nothing of one file carries into the next. Made, used and
-// destroyed on one thread, inside a COM apartment that outlives it. No read
-// asks Resolve: a target that no longer exists is read as it is stored.
+// object is fetched once (CoGetClassObject) and each file that needs a shell
+// link object gets a fresh one from it, so nothing of one file carries into
+// the next. Made, used and destroyed on one thread, inside a COM apartment
+// that outlives it. No read asks Resolve: a target that no longer exists is read as it is stored.
 class LinkTargetReader {
 public:
     LinkTargetReader();
     ~LinkTargetReader();
     LinkTargetReader(const LinkTargetReader&) = delete;
     LinkTargetReader& operator=(const LinkTargetReader&) = delete;
-    // The cheap read: the target as the ANSI shell link gives it, in which a
+    // The cheap read: the exact read's target in the code page, in which a
     // character the code page lacks may stand as a look-alike. `target` holds
     // 260 bytes and is empty unless the result is LinkTargetRead.
-    LinkReadResult Read(HWND owner, const char* linkPath, char* target);
-    // The exact read of the same file, as ReadExactLinkTarget; only for the
+    LinkReadResult Read(const char* linkPath, char* target);
+    // The exact read of the same file, as ReadShortcutGivenAsTarget reads it
+    // (Resolve not asked); only for the
     // few reads that decide something (a match, a target that looks missing).
     // Right after a Read of the same path it reuses the object that Read
     // loaded, which is kept until the next Read or the reader's end.
-    LinkReadResult ReadExact(HWND owner, const char* linkPath, char* target);
+    LinkReadResult ReadExact(const char* linkPath, char* target);
     // What the file last read says of its target besides the path; null for
     // any other file.
     const StoredTarget* Stored(const char* linkPath) const;

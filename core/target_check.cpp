@@ -180,14 +180,28 @@ TargetState JudgeTarget(const TargetFacts& facts)
     if (facts.Path == PathThere) return TargetPresent;
     if (facts.Path != PathGone || facts.OnlineOnlyOnWay) return TargetUncheckable;
     // Another disk at the same letter: an external disk may report itself fixed.
-    if (facts.HasStoredSerial && (!facts.HasCurrentSerial || facts.CurrentSerial != facts.StoredSerial))
-        return TargetUncheckable;
+    if (facts.HasStoredSerial && facts.CurrentSerial != facts.StoredSerial) return TargetUncheckable;
     if (facts.HasInstallerId || facts.Wow64 == Wow64Unknown) return TargetUncheckable;
     if (facts.Wow64 == Wow64) {
         if (facts.Counterpart == CounterpartThere) return TargetPresent;
         if (facts.Counterpart == CounterpartUnknown) return TargetUncheckable;
     }
+    if (facts.Resolve == ResolveNotLoaded) return TargetUncheckable;
     return facts.Resolve == ResolveFoundThere ? TargetPresent : TargetBroken;
+}
+
+// Asks the drive of a path from a drive's root for its type and, where fixed,
+// its readiness and serial, into `drives`.
+static void AskDrive(const char* path, DriveAnswers* drives)
+{
+    int letter = (path[0] | 0x20) - 'a';
+    NoCriticalErrorBox quiet;
+    char root[4] = {path[0], ':', '\\', '\0'};
+    drives->Asked[letter] = true;
+    drives->Type[letter] = GetDriveTypeA(root);
+    drives->Ready[letter] = drives->Type[letter] == DRIVE_FIXED &&
+                            GetVolumeInformationA(root, nullptr, 0, &drives->Serial[letter], nullptr, nullptr, nullptr,
+                                                  0);
 }
 
 bool IsReadyFixedDrive(const char* path, DriveAnswers* drives)
@@ -199,15 +213,7 @@ bool IsReadyFixedDrive(const char* path, DriveAnswers* drives)
         drives = &own;
     }
     int letter = (path[0] | 0x20) - 'a';
-    if (!drives->Asked[letter]) {
-        NoCriticalErrorBox quiet;
-        char root[4] = {path[0], ':', '\\', '\0'};
-        drives->Asked[letter] = true;
-        drives->Type[letter] = GetDriveTypeA(root);
-        drives->Ready[letter] = drives->Type[letter] == DRIVE_FIXED &&
-                                GetVolumeInformationA(root, nullptr, 0, &drives->Serial[letter], nullptr, nullptr,
-                                                      nullptr, 0);
-    }
+    if (!drives->Asked[letter]) AskDrive(path, drives);
     return drives->Type[letter] == DRIVE_FIXED && drives->Ready[letter];
 }
 
@@ -305,10 +311,17 @@ static CounterpartAnswer CheckCounterpart(const char* target, const StoredTarget
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? CounterpartGone : CounterpartUnknown;
 }
 
+// The drive's answers as facts.
+static void TakeDriveFacts(const DriveAnswers& drives, int letter, TargetFacts* facts)
+{
+    facts->DriveType = drives.Type[letter];
+    facts->DriveReady = drives.Type[letter] == DRIVE_FIXED && drives.Ready[letter];
+    facts->CurrentSerial = facts->DriveReady ? drives.Serial[letter] : 0;
+}
+
 void GatherTargetFacts(const char* target, const StoredTarget* stored, DriveAnswers* drives, TargetFacts* facts)
 {
     ZeroMemory(facts, sizeof *facts);
-    facts->Source = stored ? stored->Source : TargetFromPath;
     facts->HasStoredSerial = stored && stored->HasVolumeSerial;
     facts->StoredSerial = stored ? stored->VolumeSerial : 0;
     facts->HasInstallerId = stored && stored->HasInstallerId;
@@ -322,17 +335,19 @@ void GatherTargetFacts(const char* target, const StoredTarget* stored, DriveAnsw
         ZeroMemory(&own, sizeof own);
         drives = &own;
     }
-    facts->DriveReady = IsReadyFixedDrive(target, drives);
     int letter = (target[0] | 0x20) - 'a';
-    facts->DriveType = drives->Type[letter];
+    IsReadyFixedDrive(target, drives);
+    TakeDriveFacts(*drives, letter, facts);
     if (!facts->DriveReady) return;
-    facts->HasCurrentSerial = true;
-    facts->CurrentSerial = drives->Serial[letter];
     NoCriticalErrorBox quiet;
     SixtyFourBitFileSystem wholeSystem;
     facts->Path = AskPath(target, &facts->OnlineOnlyOnWay);
+    if (facts->Path != PathGone) return;
+    // Gone: the answers the walk kept may be those of a disk no longer there.
+    AskDrive(target, drives);
+    TakeDriveFacts(*drives, letter, facts);
     facts->Wow64 = wholeSystem.Run();
-    if (facts->Path == PathGone && facts->Wow64 == Wow64) facts->Counterpart = CheckCounterpart(target, stored);
+    if (facts->Wow64 == Wow64) facts->Counterpart = CheckCounterpart(target, stored);
 }
 
 TargetState CheckTargetPath(const char* target)

@@ -12,7 +12,7 @@ enum TargetState {
 
 // Where the target a shortcut reads as was taken from.
 enum TargetSource {
-    TargetFromPath,         // the item ID list or the link info, through the shell
+    TargetFromPath,         // the item ID list or the link info
     TargetFromEnvironment,  // the environment-variable block, expanded
     TargetFromRelativePath, // the path relative to the shortcut's own folder
 };
@@ -43,7 +43,8 @@ enum CounterpartAnswer { NoCounterpart, CounterpartThere, CounterpartGone, Count
 // What IShellLink::Resolve made of a shortcut whose target looks gone.
 enum ResolveAnswer {
     ResolveNotAsked,
-    ResolveFailed,     // an error: Windows found nothing in the time given
+    ResolveFoundNothing, // an error: Windows found nothing in the time given
+    ResolveNotLoaded,  // the shortcut did not load again to be asked
     ResolveSamePath,   // success with the stored path (as under Wine, even for a gone target)
     ResolveFoundGone,  // another path, which is not there either
     ResolveFoundThere, // another path, which is there: the target moved
@@ -51,14 +52,12 @@ enum ResolveAnswer {
 
 // Every fact the verdict rests on.
 struct TargetFacts {
-    TargetSource Source;
     bool FullLocalPath; // from a drive's root, no wildcard, shorter than a path buffer
     UINT DriveType;
     bool DriveReady;
     bool HasStoredSerial;
     DWORD StoredSerial;
-    bool HasCurrentSerial;
-    DWORD CurrentSerial;
+    DWORD CurrentSerial; // of a ready fixed drive
     bool HasInstallerId;
     Wow64Run Wow64;
     CounterpartAnswer Counterpart;
@@ -72,7 +71,8 @@ struct TargetFacts {
 // online-only folder on its way, on the volume the shortcut was made for (where
 // it keeps that volume's serial), no installer's shortcut, with no 64-bit
 // counterpart there (a 32-bit run that cannot tell checks nothing) and not
-// found elsewhere by Resolve.
+// found elsewhere by Resolve (a shortcut that did not load again to be asked
+// cannot be checked).
 TargetState JudgeTarget(const TargetFacts& facts);
 
 // What a walk learns of each drive letter: its type, and of a fixed drive
@@ -88,7 +88,10 @@ struct DriveAnswers {
 bool IsReadyFixedDrive(const char* path, DriveAnswers* drives);
 
 // Gathers the facts about `target` (Resolve not asked). `stored` may be null.
-// A drive's type is asked before any file on it is touched; files are looked
+// A drive's type is asked before any file on it is touched; where the target
+// answers "not found", the drive's type, readiness and serial are asked again
+// (into `drives` too), so a target is never judged gone on answers a walk kept
+// from before (a disk unplugged, another one put in at the letter); files are looked
 // at in the 64-bit file system from a 32-bit build, and the system's "insert a
 // disk" box never comes up (the error mode changes for this thread only,
 // where the system can).

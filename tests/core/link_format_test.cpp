@@ -60,7 +60,7 @@ TEST(LinkFormat, SoundShortcutsPassAndNoDamagedCopyHarmsARead)
         EXPECT_TRUE(PassesCheck(sound)) << kind.Name;
         EXPECT_EQ(ShortcutTarget(link), kind.Target);
         char exact[MAX_PATH] = "sentinel";
-        EXPECT_EQ(ReadExactLinkTarget(nullptr, link.c_str(), exact), LinkTargetRead) << kind.Name;
+        EXPECT_EQ(ReadShortcutGivenAsTarget(nullptr, link.c_str(), exact), LinkTargetRead) << kind.Name;
         EXPECT_EQ(exact, kind.Target);
         for (const std::string& copy : DamagedCopies(sound, random)) {
             ++damaged;
@@ -79,8 +79,9 @@ TEST(LinkFormat, SoundShortcutsPassAndNoDamagedCopyHarmsARead)
         for (const std::string& copy : passing) {
             ASSERT_TRUE(WriteBytes(link, copy));
             char target[MAX_PATH];
-            reader.Read(nullptr, link.c_str(), target);
-            reader.ReadExact(nullptr, link.c_str(), target);
+            reader.Read(link.c_str(), target);
+            reader.ReadExact(link.c_str(), target);
+            reader.Resolve(nullptr, link.c_str()); // the shell link object is made from the bytes only here
         }
     }
     if (SUCCEEDED(com)) CoUninitialize();

@@ -18,12 +18,12 @@ TEST(ShortcutFiles, RoundTripCarriesTargetAndWorkingFolder)
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(CreateLinkIn(c.target, nullptr, temp.Path().c_str(), "表示", "description", c.mode));
-        char target[MAX_PATH] = "x", arguments[MAX_PATH] = "x", workingFolder[MAX_PATH] = "x";
+        char target[MAX_PATH] = "x";
         std::string link = temp / "表示.lnk";
-        EXPECT_EQ(LinkTargetRead, ReadLinkTarget(nullptr, link.c_str(), target, arguments, workingFolder));
+        EXPECT_EQ(LinkTargetRead, ReadShortcutGivenAsTarget(nullptr, link.c_str(), target));
         EXPECT_STREQ(c.target, target);
-        EXPECT_STREQ("", arguments);
-        EXPECT_STREQ(c.workingFolder, workingFolder) << c.target;
+        EXPECT_EQ("", LinkTextOf(link, LinkArguments, "x"));
+        EXPECT_EQ(c.workingFolder, LinkTextOf(link, LinkWorkingFolder, "x")) << c.target;
     }
 }
 
@@ -46,15 +46,14 @@ TEST(ShortcutFiles, WhatIsNoShortcutReadsAsAnEmptyTarget)
     };
     for (const Case& c : cases) {
         WriteBytes(temp / c.name, c.bytes);
-        char target[MAX_PATH] = "sentinel", arguments[MAX_PATH] = "sentinel", folder[MAX_PATH] = "sentinel";
-        ReadLinkTarget(nullptr, (temp / c.name).c_str(), target, arguments, folder);
+        char target[MAX_PATH] = "sentinel";
+        ReadShortcutGivenAsTarget(nullptr, (temp / c.name).c_str(), target);
         EXPECT_STREQ("", target) << c.name;
-        EXPECT_STREQ("", folder) << c.name;
+        EXPECT_EQ("", ShortcutTarget(temp / c.name)) << c.name;
     }
     char target[MAX_PATH] = "sentinel";
-    EXPECT_EQ(LinkNotShortcut, ReadLinkTarget(nullptr, "", target, nullptr, nullptr));
-    EXPECT_EQ(LinkNotShortcut, ReadLinkTarget(nullptr, nullptr, target, nullptr, nullptr));
-    EXPECT_STREQ("sentinel", target);
+    EXPECT_EQ(LinkNotShortcut, ReadShortcutGivenAsTarget(nullptr, "", target));
+    EXPECT_EQ(LinkNotShortcut, ReadShortcutGivenAsTarget(nullptr, nullptr, target));
     EXPECT_EQ("", ShortcutTarget(temp / "missing.lnk"));
 }
 

@@ -234,25 +234,81 @@ bool MakeWideShortcut(const std::wstring& linkPath, const std::wstring& target)
 std::string ShortcutTarget(const std::string& linkPath)
 {
     char target[MAX_PATH] = "";
-    ReadLinkTarget(nullptr, linkPath.c_str(), target, nullptr, nullptr);
+    HRESULT comStatus = CoInitialize(nullptr);
+    {
+        LinkTargetReader reader;
+        reader.Read(linkPath.c_str(), target);
+    }
+    if (SUCCEEDED(comStatus)) CoUninitialize();
     return target;
 }
 
-std::string DescriptionOf(const std::string& linkPath)
+static std::string Le(DWORD value, int size)
 {
-    char description[INFOTIPSIZE] = "<unread>";
+    std::string bytes;
+    for (int i = 0; i < size; ++i) bytes += (char)(value >> 8 * i);
+    return bytes;
+}
+
+// A text and its end, in the code page or wide, padded with zeros to `size`.
+static std::string Text(const std::wstring& text, bool unicode, size_t size = 0)
+{
+    char ansi[2 * MAX_PATH] = "";
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+    std::string bytes = unicode ? std::string((const char*)text.c_str(), 2 * text.size() + 2) : ansi + std::string(1, 0);
+    return bytes + std::string(size > bytes.size() ? size - bytes.size() : 0, '\0');
+}
+
+static std::string Sized(const std::string& body, int size = 2)
+{
+    return Le((DWORD)body.size() + size, size) + body;
+}
+
+std::string ShortcutBytes(const LinkParts& p)
+{
+    std::string rest, items = Sized(std::string("\x1F\x50\xE0\x4F\xD0\x20\xEA\x3A\x69\x10\xA2\xD8\x08\0\x2B\x30\x30\x9D", 18)) +
+                                  Sized("\x2F" + Text(p.Items.substr(0, 3), false));
+    DWORD nameAt = p.Version >= 9 ? 46 : p.Version == 8 ? 42 : p.Version == 7 ? 38 : 20;
+    for (size_t from = 3, end, index = 0; from < p.Items.size(); from = end + 1, ++index) {
+        end = std::min(p.Items.find(L'\\', from), p.Items.size());
+        std::string body = std::string("\x32\0\0\0\0\0\0\0\0\0\0\0", 12) + Format("X~%d", (int)index) + '\0';
+        body += std::string(body.size() % 2, '\0'); // what Wine's shell misreads lies before the long name
+        std::string block = Le(p.Version, 2) + Le(0xBEEF0004, 4) + std::string(nameAt - 10, 'A') + Le(0, 2);
+        items += Sized(body + Sized(block + Text(p.Items.substr(from, end - from), true) + Le(body.size() + 2, 2)));
+    }
+    if (!p.Items.empty()) rest += Le((DWORD)items.size() + 2, 2) + items + Le(0, 2);
+    std::string local = Text(p.LinkInfo, false), volume = std::string("\x11\0\0\0\x03\0\0\0\0\0\0\0\x10\0\0\0\0", 17);
+    if (!p.LinkInfo.empty())
+        rest += Sized(Le(0x1C, 4) + Le(1, 4) + Le(0x1C, 4) + Le(0x2D, 4) + Le(0, 4) + Le(0x2D + local.size(), 4) +
+                          volume + local + '\0', 4);
+    std::string relative = Text(p.Relative, p.Unicode);
+    relative.resize(relative.size() - (p.Unicode ? 2 : 1));
+    if (!p.Relative.empty()) rest += Le((DWORD)(p.Unicode ? relative.size() / 2 : relative.size()), 2) + relative;
+    if (!p.Environment.empty())
+        rest += Sized(Le(0xA0000001, 4) + Text(p.Environment, false, MAX_PATH) + Text(p.Environment, true, 2 * MAX_PATH), 4);
+    DWORD flags = (p.Unicode ? 0x80 : 0) | (p.Items.empty() ? 0 : 0x1) | (p.LinkInfo.empty() ? 0 : 0x2) |
+                  (p.Relative.empty() ? 0 : 0x8) | (p.Environment.empty() ? 0 : 0x200);
+    return std::string("\x4C\0\0\0\x01\x14\x02\0\0\0\0\0\xC0\0\0\0\0\0\0\x46", 20) + Le(flags, 4) + Le(0x20, 4) +
+           std::string(32, '\0') + Le(SW_SHOWNORMAL, 4) + std::string(12, '\0') + rest + Le(0, 4);
+}
+
+std::string LinkTextOf(const std::string& linkPath, LinkText which, const char* unread)
+{
+    char text[INFOTIPSIZE];
+    lstrcpynA(text, unread, sizeof text);
     HRESULT comStatus = CoInitialize(nullptr);
     IShellLinkA* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
-            if (SUCCEEDED(file->Load(Widen(linkPath).c_str(), STGM_READ))) link->GetDescription(description, sizeof description);
-            file->Release();
-        }
-        link->Release();
-    }
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) &&
+        SUCCEEDED(file->Load(Widen(linkPath).c_str(), STGM_READ)))
+        which == LinkDescription ? link->GetDescription(text, sizeof text)
+        : which == LinkArguments ? link->GetArguments(text, sizeof text)
+                                 : link->GetWorkingDirectory(text, sizeof text);
+    if (file) file->Release();
+    if (link) link->Release();
     if (SUCCEEDED(comStatus)) CoUninitialize();
-    return description;
+    return text;
 }
 
 // ---- registry --------------------------------------------------------------
@@ -400,10 +456,10 @@ double Seconds()
     return (double)now.QuadPart / frequency.QuadPart;
 }
 
-std::vector<std::string> BuildMenu(const std::string& folder, int groups, int linksPerGroup)
+std::vector<std::string> BuildMenu(const std::string& folder, int groups, int linksPerGroup, int firstGroup)
 {
     std::vector<std::string> files;
-    for (int g = 0; g < groups; ++g) {
+    for (int g = firstGroup; g < firstGroup + groups; ++g) {
         std::string group = folder + Format("\\グループ%03d", g);
         CreateDirectoryA(group.c_str(), nullptr);
         for (int l = 0; l < linksPerGroup; ++l) {

@@ -250,9 +250,8 @@ std::vector<std::string> DescribeFolder(const std::string& folder, const std::st
             entries.push_back(name + "\\");
             continue;
         }
-        char target[MAX_PATH] = "<unread>", workingFolder[MAX_PATH] = "<unread>", arguments[MAX_PATH] = "<unread>";
-        ReadLinkTarget(nullptr, path.c_str(), target, arguments, workingFolder);
-        entries.push_back(ReplaceAll(FormatLink(name, target, workingFolder, arguments, DescriptionOf(path)),
+        entries.push_back(ReplaceAll(FormatLink(name, ShortcutTarget(path), LinkTextOf(path, LinkWorkingFolder, ""),
+                                                LinkTextOf(path, LinkArguments, ""), DescriptionOf(path)),
                                      caseFolder, "%CASE%"));
     }
     return entries;

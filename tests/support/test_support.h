@@ -109,10 +109,29 @@ bool MakeShortcut(const std::string& linkPath, const std::string& target, const 
                   WorkingFolderMode mode = WithWorkingFolder);
 // Saved through the wide interface, for targets the code page cannot name.
 bool MakeWideShortcut(const std::wstring& linkPath, const std::wstring& target);
-// The stored target, or "" when nothing can be read.
+// The target as the walk reads it, or "" when nothing can be read.
 std::string ShortcutTarget(const std::string& linkPath);
-// The stored description, or "<unread>".
-std::string DescriptionOf(const std::string& linkPath);
+// The bytes of a shortcut in a layout Windows writes and the shell link object
+// here does not: each part given is written, each empty one left out. The
+// item ID list names `Items` as the computer, its drive and entries, each with
+// a short name that names nothing and the long name where extension block
+// version `Version` keeps it (3: XP, 7: Vista, 8: 7, 9: 8 and later).
+struct LinkParts {
+    std::wstring Items;
+    int Version = 9;
+    std::wstring LinkInfo;    // the local base path
+    std::wstring Relative;
+    std::wstring Environment; // the environment-variable block
+    bool Unicode = true;      // the counted texts' strings
+};
+std::string ShortcutBytes(const LinkParts& parts);
+// A stored text as the shell link object gives it, or `unread`.
+enum LinkText { LinkDescription, LinkArguments, LinkWorkingFolder };
+std::string LinkTextOf(const std::string& linkPath, LinkText which, const char* unread);
+inline std::string DescriptionOf(const std::string& linkPath)
+{
+    return LinkTextOf(linkPath, LinkDescription, "<unread>");
+}
 
 // ---- names the code page cannot hold ----------------------------------------
 
@@ -639,7 +658,7 @@ std::string DescribeLink(const std::string& name, const std::string& target, con
 double Seconds();
 // `groups` folders of `linksPerGroup` shortcuts to programs that are not
 // there, each with a desktop.ini and a text file; returns every file made.
-std::vector<std::string> BuildMenu(const std::string& folder, int groups, int linksPerGroup);
+std::vector<std::string> BuildMenu(const std::string& folder, int groups, int linksPerGroup, int firstGroup = 0);
 // Seconds taken to open, read and close every file once.
 double PlainRead(const std::vector<std::string>& files);
 // Every figure is taken this many times; min and median are printed.
