@@ -157,8 +157,9 @@ bool PathFromLinkInfo(const BYTE* info, DWORD size, WCHAR* path, int chars)
     path[0] = 0;
     if (size < 0x1C) return false;
     DWORD header = Dword(info + 4), flags = Dword(info + 8), local = Dword(info + 16), suffix = Dword(info + 24);
-    DWORD wideLocal = header >= LongHeader ? Dword(info + 0x1C) : 0;
-    DWORD wideSuffix = header >= LongHeader ? Dword(info + 0x20) : 0;
+    bool longHeader = header >= LongHeader && size >= LongHeader;
+    DWORD wideLocal = longHeader ? Dword(info + 0x1C) : 0;
+    DWORD wideSuffix = longHeader ? Dword(info + 0x20) : 0;
     if (!(flags & LocalPathFlag) || !local) return false;
     const BYTE* end = info + size;
     if (local >= size || suffix >= size || wideLocal >= size || wideSuffix >= size) return false;
