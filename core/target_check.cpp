@@ -331,6 +331,7 @@ void GatherTargetFacts(const char* target, const StoredTarget* stored, DriveAnsw
     facts->FullLocalPath = StartsAtDriveRoot(target) && !HasWildcard(target) && lstrlenA(target) < MAX_PATH;
     if (!facts->FullLocalPath) return;
     DriveAnswers own;
+    bool kept = drives != nullptr; // a walk's answers, perhaps asked long ago
     if (!drives) {
         ZeroMemory(&own, sizeof own);
         drives = &own;
@@ -344,8 +345,10 @@ void GatherTargetFacts(const char* target, const StoredTarget* stored, DriveAnsw
     facts->Path = AskPath(target, &facts->OnlineOnlyOnWay);
     if (facts->Path != PathGone) return;
     // Gone: the answers the walk kept may be those of a disk no longer there.
-    AskDrive(target, drives);
-    TakeDriveFacts(*drives, letter, facts);
+    if (kept) {
+        AskDrive(target, drives);
+        TakeDriveFacts(*drives, letter, facts);
+    }
     facts->Wow64 = wholeSystem.Run();
     if (facts->Wow64 == Wow64) facts->Counterpart = CheckCounterpart(target, stored);
 }
