@@ -152,8 +152,10 @@ InstallerRun RunInstaller(const std::string& program, const std::string& current
     startup.hStdInput = startup.hStdOutput = startup.hStdError = nowhere;
     PROCESS_INFORMATION process = {};
     std::string commandLine = "\"" + program + "\"";
-    run.Started = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
-                                 currentFolder.c_str(), &startup, &process) != FALSE;
+    run.Started = CreateProcessPastLostStart([&] {
+        return CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                              currentFolder.c_str(), &startup, &process);
+    });
     CloseHandle(nowhere);
     if (!run.Started) {
         CloseHandle(job);

@@ -3,6 +3,7 @@
 // helpers started through Wine, and the screen.
 #include "test_support.h"
 #include <tlhelp32.h>
+#include <cstdio>
 #include <cstring>
 
 namespace testsupport {
@@ -42,6 +43,18 @@ bool StartUnixProgram(const std::string& unixProgram, const std::string& argumen
     PROCESS_INFORMATION ignored = {};
     return CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &ignored) != FALSE;
+}
+
+bool CreateProcessPastLostStart(const std::function<BOOL()>& create)
+{
+    if (create()) return true;
+    if (GetLastError() != ERROR_INTERNAL_ERROR) return false;
+    // Wine says this when the new process's Unix side ended before the server
+    // counted it as started: before the program's image, or any DLL of it, ran
+    // a single instruction. Seen once in some thousand starts on a loaded
+    // machine. Nothing of the program has happened, so this is its first run.
+    fprintf(stderr, "note: Wine lost a new process before it ran (ERROR_INTERNAL_ERROR); starting it again\n");
+    return create() != FALSE;
 }
 
 std::string UnixPathOf(const std::string& windowsPath)
@@ -96,8 +109,10 @@ bool Quillet::StartWide(const std::wstring& commandLine, const std::wstring& fol
         GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size);
         CloseHandle(own);
     }
-    if (!CreateProcessAsUserW(linked.LinkedToken, nullptr, &line[0], processSecurity, nullptr, FALSE, 0, nullptr,
-                              folder.empty() ? nullptr : folder.c_str(), &startup, &process_))
+    if (!CreateProcessPastLostStart([&] {
+            return CreateProcessAsUserW(linked.LinkedToken, nullptr, &line[0], processSecurity, nullptr, FALSE, 0,
+                                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &process_);
+        }))
         return false;
     processId_ = process_.dwProcessId;
     return true;

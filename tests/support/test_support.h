@@ -251,6 +251,9 @@ std::vector<std::string> ReadRecords(const std::string& recordFile, const std::s
 // Wine gives back no process for it (its handle fields are left stale, so
 // they are never used): callers wait for its effect.
 bool StartUnixProgram(const std::string& unixProgram, const std::string& arguments);
+// Runs a CreateProcess call, once more if Wine lost the new process before
+// any Windows code of it ran (see programs.cpp).
+bool CreateProcessPastLostStart(const std::function<BOOL()>& create);
 std::string UnixPathOf(const std::string& windowsPath);
 // Runs a shell command and waits for the file it touches at its end.
 bool RunShell(const std::string& command, const std::string& doneFile);
