@@ -27,6 +27,36 @@ if [ ${#missing[@]} -gt 0 ]; then
     $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
+# Wine's 32-bit loader is a 32-bit Linux program. Some kernels (the CI
+# machines' among them) execute no 32-bit x86 code ("Exec format error");
+# there QEMU's user-mode emulator runs it, registered for 32-bit x86 programs.
+# Bookworm's QEMU 7.2 scans its guest memory map page by page for every
+# mapping and takes 45 s to start one Wine process; 8.1 and later take a
+# fraction of a second, so it comes from bookworm-backports.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    if ! qemu-i386 --version 2>/dev/null | grep -qE 'version ([89]|[1-9][0-9])\.'; then
+        list=/etc/apt/sources.list.d/pathwick-backports.list
+        if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+            echo "deb http://deb.debian.org/debian bookworm-backports main" | $SUDO tee "$list" >/dev/null
+        fi
+        export DEBIAN_FRONTEND=noninteractive
+        $SUDO apt-get update -q
+        $SUDO apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user || true
+    fi
+    binfmt=/proc/sys/fs/binfmt_misc
+    [ -e "$binfmt/register" ] || $SUDO mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
+    # An entry made for an older emulator keeps that emulator open: made afresh.
+    [ -e "$binfmt/qemu-i386" ] && { echo -1 | $SUDO tee "$binfmt/qemu-i386" >/dev/null || true; }
+    if [ -x /usr/bin/qemu-i386 ] && [ -e "$binfmt/register" ]; then
+        printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
+            | $SUDO tee "$binfmt/register" >/dev/null || true
+    fi
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        echo "setup: 32-bit x86 programs run under $(qemu-i386 --version | head -1) on this machine"
+    fi
+fi
+
 # Without the generated glibc locale Wine loses the high bits of every
 # Japanese file name and argument that crosses the Unix boundary.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
