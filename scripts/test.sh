@@ -23,9 +23,9 @@ export PATHWICK_WINEPREFIX="$BUILD/wineprefix"
 source scripts/xserver.sh
 start_wine_session
 
-# Wine runs the i686 build with its 32-bit loader, a 32-bit Linux program.
-# Some machines execute no 32-bit x86 code at all (the loader fails with
-# "Exec format error"); there the x64 tests run copies of the programs with
+# Wine runs the i686 build with its 32-bit loader, a 32-bit Linux program
+# (under QEMU's emulator where the kernel runs no 32-bit code: see setup.sh).
+# Where it still cannot start, the x64 tests run copies of the programs with
 # the 9x answer layer too, so that Wine's win98 answer still takes the 9x
 # branches through the layer, in the 64-bit build.
 RUNS_32BIT=1

@@ -28,10 +28,16 @@ apply_settings() {
     quiet wine64 reg import "$(winepath -w "$reg" 2>/dev/null || echo "$reg")" || quiet wine64 reg import "$reg"
 }
 
+# A prefix made while Wine's 32-bit loader could not run (not installed yet,
+# or no way to execute 32-bit code) lacks its 32-bit half (syswow64), and Wine
+# does not add it later by itself: such a prefix is made again once it can.
+ready() {
+    [ -f "$WINEPREFIX/.pathwick-ready-wow64" ] || return 1
+    [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] || ! /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
 init() {
-    # -wow64: a prefix made before Wine's 32-bit loader was installed lacks
-    # its 32-bit half (syswow64), and Wine does not add it later by itself.
-    [ -f "$WINEPREFIX/.pathwick-ready-wow64" ] && return 0
+    ready && return 0
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     quiet wineserver -p
