@@ -415,8 +415,8 @@ HRESULT WriteLink(const char* target, const char* linkPath, const char* descript
 }
 
 // A new empty file beside the shortcut whose name is as long as the
-// shortcut's own ("x.lnk" becomes "x.ln~"), for folders too deep for the
-// names of GetTempFileNameA.
+// shortcut's own ("x.lnk" becomes "x.ln~"), for paths too long for the
+// saving name.
 static bool CreateSiblingFile(const char* linkPath, char* temporary)
 {
     lstrcpynA(temporary, linkPath, MAX_PATH);
@@ -510,22 +510,31 @@ static void DeleteTemporary(const char* temporary)
     SetLastError(error);
 }
 
-// A new empty file beside the shortcut, named as GetTempFileNameA names it
-// where the folder leaves room for such names.
-static bool CreateFileBeside(const char* linkPath, char* temporary)
+static bool EndsWith(const char* name, const char* suffix)
 {
-    char folder[MAX_PATH];
-    lstrcpynA(folder, linkPath, sizeof folder);
-    char* backslash = FindLastChar(folder, '\\');
-    if (backslash) *backslash = '\0';
-    bool roomForTempName = backslash && lstrlenA(folder) + 14 < MAX_PATH;
-    return roomForTempName ? GetTempFileNameA(folder, "lnk", 0, temporary) != 0 : CreateSiblingFile(linkPath, temporary);
+    int length = lstrlenA(name), suffixLength = lstrlenA(suffix);
+    return length > suffixLength && lstrcmpiA(name + length - suffixLength, suffix) == 0;
 }
 
 BOOL IsSetAsideName(const char* name)
 {
-    int length = lstrlenA(name), suffix = lstrlenA(SetAsideSuffix);
-    return length > suffix && lstrcmpiA(name + length - suffix, SetAsideSuffix) == 0;
+    return EndsWith(name, SetAsideSuffix) || EndsWith(name, SavingSuffix);
+}
+
+// A new empty file beside the shortcut, under the saving name where the path
+// leaves room for it. A name the walk passes over and the next create mends:
+// a process that ends between the save and the move leaves nothing that
+// reads as a shortcut of the place.
+static bool CreateFileBeside(const char* linkPath, char* temporary)
+{
+    if (ComposePath(temporary, MAX_PATH, linkPath, SavingSuffix)) {
+        HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return true;
+        }
+    }
+    return CreateSiblingFile(linkPath, temporary);
 }
 
 // "x.lnk" set aside as "x.lnk.pathwick-old"; false when that does not fit.
@@ -534,12 +543,14 @@ static bool SetAsideNameOf(const char* linkPath, char* aside)
     return ComposePath(aside, MAX_PATH, linkPath, SetAsideSuffix) != FALSE;
 }
 
-// A replace by moves cut short (the process ended between its moves) leaves
-// the old shortcut set aside: it goes back where the new one never arrived,
-// and is removed where the new one did.
+// A create cut short (the process ended between its steps) may leave the new
+// shortcut under its saving name, which goes, and the old one set aside by
+// the moves, which goes back where the new one never arrived and is removed
+// where the new one did.
 static void MendSetAside(const char* linkPath)
 {
     char aside[MAX_PATH];
+    if (ComposePath(aside, MAX_PATH, linkPath, SavingSuffix)) DeleteFileA(aside);
     if (!SetAsideNameOf(linkPath, aside) || GetFileAttributesA(aside) == INVALID_FILE_ATTRIBUTES) return;
     if (GetFileAttributesA(linkPath) == INVALID_FILE_ATTRIBUTES)
         MoveFileA(aside, linkPath);

@@ -24,7 +24,11 @@ BOOL CreateLinkIn(const char* target, const char* valueName, const char* subPath
 // puts it back or removes it.
 BOOL MoveSavedIntoPlace(const char* saved, const char* linkPath, BOOL byMoves);
 const char SetAsideSuffix[] = ".pathwick-old";
-// Whether a file name is that of a shortcut set aside by a replace.
+// A new shortcut is saved under its name and SavingSuffix, then moved into
+// place; one a create cut short left there is removed by the next create.
+const char SavingSuffix[] = ".pathwick-new";
+// Whether a file name is one a create works under beside the shortcut (being
+// saved or set aside): never a shortcut of the place.
 BOOL IsSetAsideName(const char* name);
 // Whether a failed save or replace, with this error, is worth a short retry:
 // only when another process holds the file or its deletion is still pending.

@@ -33,8 +33,9 @@ TEST_F(SearchTest, FindsInTheOwnFolderIgnoringCase)
 {
     std::string link = Folder("Desktop") + "\\a.lnk";
     ASSERT_TRUE(MakeShortcut(link, Target));
-    // The old shortcut a replace cut short set aside is no shortcut of the place.
+    // What a create cut short left beside a shortcut is no shortcut of the place.
     ASSERT_TRUE(MakeShortcut(Folder("Desktop") + "\\b.lnk.pathwick-old", "C:\\Tools\\y.exe"));
+    ASSERT_TRUE(MakeShortcut(Folder("Desktop") + "\\c.lnk.pathwick-new", "C:\\Tools\\y.exe"));
     EXPECT_EQ(1, Find("c:\\tools\\X.EXE", "Desktop"));
     EXPECT_EQ(link, found);
     EXPECT_EQ(0, Find("C:\\Tools\\y.exe", "Desktop"));

@@ -127,18 +127,21 @@ TEST(CreateLinkIn, ReplaceByMovesKeepsTheOldShortcutWhenTheNewOneCannotMoveIn)
     EXPECT_EQ("C:\\old.exe", ShortcutTarget(aside));
 }
 
-// A replace by moves cut short between its moves left the old shortcut set
-// aside. The next create of that name puts it back where no x.lnk stands (a
-// read-only one is then kept, as any read-only shortcut) and removes it where
-// the new one had arrived.
-TEST(CreateLinkIn, ShortcutSetAsideByAReplaceCutShortIsMendedByTheNextCreate)
+// A create cut short left the new shortcut under its saving name, and a
+// replace by moves cut short between its moves left the old one set aside.
+// The next create of that name removes the first; it puts the second back
+// where no x.lnk stands (a read-only one is then kept, as any read-only
+// shortcut) and removes it where the new one had arrived.
+TEST(CreateLinkIn, WhatACreateCutShortLeftIsMendedByTheNextCreate)
 {
-    struct Case { bool linkThere, readOnly, created; const char* target; } cases[] = {
-        {false, false, true, "C:\\new.exe"}, {false, true, false, "C:\\old.exe"}, {true, false, true, "C:\\new.exe"}};
+    struct Case { bool aside, linkThere, readOnly, created; const char* target; } cases[] = {
+        {true, false, false, true, "C:\\new.exe"}, {true, false, true, false, "C:\\old.exe"},
+        {true, true, false, true, "C:\\new.exe"}, {false, true, false, true, "C:\\new.exe"}};
     for (const Case& c : cases) {
         TempFolder temp;
-        std::string link = temp / "x.lnk", aside = link + ".pathwick-old";
-        ASSERT_EQ(S_OK, WriteLink("C:\\old.exe", aside.c_str(), ""));
+        std::string link = temp / "x.lnk", aside = link + ".pathwick-old", saving = link + ".pathwick-new";
+        ASSERT_EQ(S_OK, WriteLink("C:\\half.exe", saving.c_str(), ""));
+        if (c.aside) ASSERT_EQ(S_OK, WriteLink("C:\\old.exe", aside.c_str(), ""));
         if (c.readOnly) SetFileAttributesA(aside.c_str(), FILE_ATTRIBUTE_READONLY);
         if (c.linkThere) ASSERT_EQ(S_OK, WriteLink("C:\\other.exe", link.c_str(), ""));
         EXPECT_EQ(c.created, (bool)CreateLinkIn("C:\\new.exe", nullptr, temp.Path().c_str(), "x", ""));
