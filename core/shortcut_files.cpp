@@ -521,13 +521,19 @@ BOOL IsSetAsideName(const char* name)
     return EndsWith(name, SetAsideSuffix) || EndsWith(name, SavingSuffix);
 }
 
+// "x.lnk" saved as "x.lnk.pathwick-new"; false when that does not fit.
+static bool SavingNameOf(const char* linkPath, char* saving)
+{
+    return ComposePath(saving, MAX_PATH, linkPath, SavingSuffix) != FALSE;
+}
+
 // A new empty file beside the shortcut, under the saving name where the path
 // leaves room for it. A name the walk passes over and the next create mends:
 // a process that ends between the save and the move leaves nothing that
 // reads as a shortcut of the place.
 static bool CreateFileBeside(const char* linkPath, char* temporary)
 {
-    if (ComposePath(temporary, MAX_PATH, linkPath, SavingSuffix)) {
+    if (SavingNameOf(linkPath, temporary)) {
         HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             CloseHandle(file);
@@ -550,7 +556,7 @@ static bool SetAsideNameOf(const char* linkPath, char* aside)
 static void MendSetAside(const char* linkPath)
 {
     char aside[MAX_PATH];
-    if (ComposePath(aside, MAX_PATH, linkPath, SavingSuffix)) DeleteFileA(aside);
+    if (SavingNameOf(linkPath, aside)) DeleteFileA(aside);
     if (!SetAsideNameOf(linkPath, aside) || GetFileAttributesA(aside) == INVALID_FILE_ATTRIBUTES) return;
     if (GetFileAttributesA(linkPath) == INVALID_FILE_ATTRIBUTES)
         MoveFileA(aside, linkPath);
